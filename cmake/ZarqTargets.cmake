@@ -1,0 +1,65 @@
+# Helpers shared by every CMakeLists of the project.
+
+set(ZARQ_CORE_GUARD_DIR ${CMAKE_CURRENT_LIST_DIR}/core-guard)
+set_property(GLOBAL PROPERTY ZARQ_CORE_TARGETS "")
+
+function(zarq_warnings target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra)
+    if(ZARQ_WERROR)
+        target_compile_options(${target} PRIVATE -Werror)
+    endif()
+endfunction()
+
+# A core library: every .cpp of the calling folder (not its subfolders), QtCore/QtNetwork
+# only. The guard directory goes first on the include path so that a QtWidgets or QtGui
+# include anywhere in these sources fails to compile.
+#   zarq_core_library(<name> [LIBS <targets>...])
+function(zarq_core_library name)
+    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    file(GLOB hdrs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    add_library(${name} STATIC ${srcs} ${hdrs})
+    target_include_directories(${name} BEFORE PRIVATE ${ZARQ_CORE_GUARD_DIR})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC Qt6::Core ${ARG_LIBS})
+    zarq_warnings(${name})
+    set_property(GLOBAL APPEND PROPERTY ZARQ_CORE_TARGETS ${name})
+endfunction()
+
+# A widget library: every .cpp of the given folder; may use QtWidgets.
+#   zarq_widget_library(<name> <folder> [LIBS <targets>...])
+function(zarq_widget_library name folder)
+    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    file(GLOB srcs CONFIGURE_DEPENDS ${folder}/*.cpp)
+    file(GLOB hdrs CONFIGURE_DEPENDS ${folder}/*.h)
+    add_library(${name} STATIC ${srcs} ${hdrs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC Qt6::Core Qt6::Widgets ${ARG_LIBS})
+    zarq_warnings(${name})
+endfunction()
+
+# Fails the configure step when a core library links a GUI module, directly or through
+# another of our libraries.
+function(zarq_check_core_links)
+    get_property(cores GLOBAL PROPERTY ZARQ_CORE_TARGETS)
+    foreach(core ${cores})
+        set(todo ${core})
+        set(seen "")
+        while(todo)
+            list(POP_FRONT todo t)
+            if(t IN_LIST seen)
+                continue()
+            endif()
+            list(APPEND seen ${t})
+            if(t MATCHES "^Qt6::(Gui|Widgets|OpenGL)")
+                message(FATAL_ERROR "core library ${core} links ${t}; core code may use QtCore/QtNetwork only")
+            endif()
+            if(TARGET ${t} AND NOT t MATCHES "^Qt6::")
+                get_target_property(libs ${t} LINK_LIBRARIES)
+                if(libs)
+                    list(APPEND todo ${libs})
+                endif()
+            endif()
+        endwhile()
+    endforeach()
+endfunction()
