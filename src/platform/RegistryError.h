@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace zarq {
+
+// The registry layer's error. `message()` is the text a user sees ("Failed to set data for
+// 'loginname'"); `detail()` carries the operating system's reason, when there is one, for logs.
+class ERegistryException : public std::runtime_error {
+public:
+    explicit ERegistryException(const QString& message, const QString& detail = {})
+        : std::runtime_error(message.toStdString()), m_message(message), m_detail(detail) {}
+
+    QString message() const { return m_message; }
+    QString detail() const { return m_detail; }
+
+    static ERegistryException invalidDataType(const QString& valueName) {
+        return ERegistryException(QStringLiteral("Invalid data type for '%1'").arg(valueName));
+    }
+    static ERegistryException failedToSet(const QString& valueName, const QString& detail) {
+        return ERegistryException(QStringLiteral("Failed to set data for '%1'").arg(valueName),
+                                  detail);
+    }
+    static ERegistryException failedToGet(const QString& valueName) {
+        return ERegistryException(QStringLiteral("Failed to get data for '%1'").arg(valueName));
+    }
+
+private:
+    QString m_message;
+    QString m_detail;
+};
+
+} // namespace zarq

@@ -1,0 +1,250 @@
+#include "platform/RegistryStore.h"
+
+#include "platform/AtomicFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zarq {
+
+namespace {
+
+// Serialises read-modify-write cycles of several copies of the program on one file.
+class FileLock {
+public:
+    explicit FileLock(const QString& path) {
+        const QString dir = QFileInfo(path).absolutePath();
+        AtomicFile::makePrivateDirectory(dir);
+        const QString lockPath =
+            dir + QStringLiteral("/.") + QFileInfo(path).fileName() + QStringLiteral(".lock");
+        m_fd = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        // Without a lock file (read-only directory) the write that follows fails anyway.
+        if (m_fd >= 0) {
+            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~FileLock() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
+QString normaliseKey(QString key) {
+    key.replace(u'/', u'\\');
+    while (key.startsWith(u'\\'))
+        key.remove(0, 1);
+    while (key.endsWith(u'\\'))
+        key.chop(1);
+    return key;
+}
+
+} // namespace
+
+RegistryStore::RegistryStore(QString filePath, QString root)
+    : m_path(std::move(filePath)), m_root(std::move(root)) {}
+
+QString RegistryStore::defaultFilePath() {
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return base + QStringLiteral("/tervan/zarq.reg");
+}
+
+QString RegistryStore::fullPath() const {
+    return m_key.isEmpty() ? m_root : m_root + u'\\' + m_key;
+}
+
+const RegistryKey* RegistryStore::currentKey() const {
+    return m_open ? m_doc.findKey(fullPath()) : nullptr;
+}
+
+RegistryStore::FileState RegistryStore::readFile(RegistryDocument& doc,
+                                                 RegistryParseError& parseError,
+                                                 QString& reason) const {
+    QFile file(m_path);
+    if (!file.exists()) {
+        doc = RegistryDocument();
+        return FileState::Missing;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        reason = file.errorString();
+        return FileState::Unreadable;
+    }
+    const QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        reason = file.errorString();
+        return FileState::Unreadable;
+    }
+    std::optional<RegistryParseError> error;
+    doc = RegistryDocument::parse(content, &error);
+    if (error) {
+        parseError = *error;
+        return FileState::Corrupt;
+    }
+    return FileState::Ok;
+}
+
+void RegistryStore::quarantine(const RegistryParseError& parseError) {
+    m_open = false;
+    QString movedTo;
+    const QString why = AtomicFile::moveAside(m_path, m_clock(), &movedTo);
+    if (why.isEmpty()) {
+        throw ERegistryException(
+            QStringLiteral("The settings file \"%1\" cannot be read (line %2: %3). It was moved "
+                           "aside to \"%4\"; the settings start empty.")
+                .arg(m_path)
+                .arg(parseError.line)
+                .arg(parseError.reason, movedTo));
+    }
+    throw ERegistryException(
+        QStringLiteral("The settings file \"%1\" cannot be read (line %2: %3) and could not be "
+                       "moved aside (%4). It is left as it is and no setting is saved until it "
+                       "is repaired or removed.")
+            .arg(m_path)
+            .arg(parseError.line)
+            .arg(parseError.reason, why));
+}
+
+bool RegistryStore::OpenKey(const QString& key, bool canCreate) {
+    CloseKey();
+    m_openFailure.clear();
+    m_key = normaliseKey(key);
+    RegistryParseError parseError;
+    QString reason;
+    FileState state = readFile(m_doc, parseError, reason);
+    if (state == FileState::Corrupt) {
+        FileLock lock(m_path);
+        state = readFile(m_doc, parseError, reason); // another copy may have repaired it
+        if (state == FileState::Corrupt)
+            quarantine(parseError);
+    }
+    if (state == FileState::Unreadable) {
+        // An unreadable file is left alone: reads find nothing and writes fail.
+        m_doc = RegistryDocument();
+        m_openFailure = reason;
+        return false;
+    }
+    if (m_doc.findKey(fullPath())) {
+        m_open = true;
+        return true;
+    }
+    if (!canCreate) {
+        m_openFailure = QStringLiteral("the key does not exist");
+        return false;
+    }
+    m_open = true;
+    try {
+        store(QString(), [](RegistryKey&) {});
+    } catch (const ERegistryException& e) {
+        m_open = false;
+        m_openFailure = e.detail().isEmpty() ? e.message() : e.detail();
+        m_doc = RegistryDocument();
+        return false;
+    }
+    return true;
+}
+
+void RegistryStore::CloseKey() {
+    m_open = false;
+}
+
+bool RegistryStore::ValueExists(const QString& name) const {
+    const RegistryKey* k = currentKey();
+    return k && k->find(name);
+}
+
+quint32 RegistryStore::GetDataType(const QString& name) const {
+    const RegistryKey* k = currentKey();
+    const RegistryValue* v = k ? k->find(name) : nullptr;
+    return v ? v->type : 0;
+}
+
+QString RegistryStore::ReadString(const QString& name) const {
+    const RegistryKey* k = currentKey();
+    const RegistryValue* v = k ? k->find(name) : nullptr;
+    if (!v)
+        throw ERegistryException::failedToGet(name);
+    if (v->type != RegSz && v->type != RegExpandSz)
+        throw ERegistryException::invalidDataType(name);
+    return v->text;
+}
+
+qint32 RegistryStore::ReadInteger(const QString& name) const {
+    const RegistryKey* k = currentKey();
+    const RegistryValue* v = k ? k->find(name) : nullptr;
+    if (!v)
+        throw ERegistryException::failedToGet(name);
+    if (v->type != RegDword)
+        throw ERegistryException::invalidDataType(name);
+    return static_cast<qint32>(v->number);
+}
+
+void RegistryStore::store(const QString& name, const std::function<void(RegistryKey&)>& change) {
+    if (!m_open)
+        throw ERegistryException::failedToSet(
+            name, m_openFailure.isEmpty() ? QStringLiteral("the key is not open") : m_openFailure);
+    FileLock lock(m_path);
+    RegistryDocument latest;
+    RegistryParseError parseError;
+    QString reason;
+    switch (readFile(latest, parseError, reason)) {
+    case FileState::Corrupt:
+        quarantine(parseError);
+    case FileState::Unreadable:
+        throw ERegistryException::failedToSet(name, reason);
+    case FileState::Missing:
+    case FileState::Ok:
+        break;
+    }
+    change(latest.ensureKey(fullPath()));
+    const QString why = AtomicFile::write(m_path, latest.serialize());
+    if (!why.isEmpty())
+        throw ERegistryException::failedToSet(name, why);
+    m_doc = latest;
+}
+
+void RegistryStore::WriteString(const QString& name, const QString& value) {
+    store(name, [&](RegistryKey& key) {
+        RegistryValue v{name, RegSz, value, 0, {}};
+        if (RegistryValue* existing = key.find(name))
+            *existing = RegistryValue{existing->name, RegSz, value, 0, {}};
+        else
+            key.values.append(v);
+    });
+}
+
+void RegistryStore::WriteInteger(const QString& name, qint32 value) {
+    store(name, [&](RegistryKey& key) {
+        const quint32 number = static_cast<quint32>(value);
+        if (RegistryValue* existing = key.find(name))
+            *existing = RegistryValue{existing->name, RegDword, {}, number, {}};
+        else
+            key.values.append(RegistryValue{name, RegDword, {}, number, {}});
+    });
+}
+
+bool RegistryStore::DeleteValue(const QString& name) {
+    if (!ValueExists(name))
+        return false;
+    store(name, [&](RegistryKey& key) {
+        key.values.removeIf(
+            [&](const RegistryValue& v) { return v.name.compare(name, Qt::CaseInsensitive) == 0; });
+    });
+    return true;
+}
+
+} // namespace zarq

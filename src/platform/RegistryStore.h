@@ -1,0 +1,72 @@
+#pragma once
+
+#include "platform/RegistryDocument.h"
+#include "platform/RegistryError.h"
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+
+namespace zarq {
+
+// The per-user registry of the Windows client, kept in one file in the registry export text
+// format ($XDG_CONFIG_HOME/tervan/zarq.reg, UTF-8, mode 0600). Works like a registry key
+// handle: open a key (optionally creating it), read and write typed values, close it.
+//
+// Every write re-reads the file under a lock, changes the one value and replaces the file
+// atomically, so values written meanwhile by another copy of the program (or by hand) are kept.
+// A file that cannot be parsed is never overwritten: it is moved aside to a dated ".bad" copy
+// and reported (file and line) with an ERegistryException before anything new is written.
+class RegistryStore {
+public:
+    explicit RegistryStore(QString filePath = defaultFilePath(),
+                           QString root = QStringLiteral("HKEY_CURRENT_USER"));
+
+    // $XDG_CONFIG_HOME/tervan/zarq.reg, with ~/.config when the variable is unset.
+    static QString defaultFilePath();
+
+    QString filePath() const { return m_path; }
+
+    // Opens `key` (relative to the root; a leading '\' is allowed). Returns false when the key
+    // does not exist and `canCreate` is off, or when it cannot be read or created. Throws
+    // ERegistryException when the file cannot be parsed (after moving it aside).
+    bool OpenKey(const QString& key, bool canCreate);
+    void CloseKey();
+    bool isOpen() const { return m_open; }
+
+    bool ValueExists(const QString& name) const;
+    // The value's type, or 0 when the value does not exist.
+    quint32 GetDataType(const QString& name) const;
+
+    // "Invalid data type for '%s'" when the value holds another type; "Failed to get data for
+    // '%s'" when it does not exist.
+    QString ReadString(const QString& name) const;
+    qint32 ReadInteger(const QString& name) const;
+
+    // "Failed to set data for '%s'" when the value cannot be stored; the reason is in detail().
+    void WriteString(const QString& name, const QString& value);
+    void WriteInteger(const QString& name, qint32 value);
+    bool DeleteValue(const QString& name);
+
+    // The clock that dates a ".bad" copy; tests replace it.
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+
+private:
+    enum class FileState { Ok, Missing, Unreadable, Corrupt };
+    FileState readFile(RegistryDocument& doc, RegistryParseError& parseError,
+                       QString& reason) const;
+    [[noreturn]] void quarantine(const RegistryParseError& parseError);
+    void store(const QString& name, const std::function<void(RegistryKey&)>& change);
+    QString fullPath() const;
+    const RegistryKey* currentKey() const;
+
+    QString m_path;
+    QString m_root;
+    QString m_key;
+    bool m_open = false;
+    QString m_openFailure; // why the last OpenKey failed, for the write error's detail
+    RegistryDocument m_doc;
+    std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
+};
+
+} // namespace zarq
