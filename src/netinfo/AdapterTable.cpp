@@ -33,15 +33,14 @@ QList<AdapterRecord> AdapterTable::read() {
     return records;
 }
 
-QList<AdapterRecord> AdapterTable::fromSnapshot(const KernelSnapshot& snapshot,
-                                                bool withDriverNames) {
+QList<AdapterRecord> AdapterTable::fromSnapshot(const KernelSnapshot& snapshot) {
     QList<AdapterRecord> records;
     for (const KernelInterface& i : snapshot.interfaces) {
         if (i.isLoopback())
             continue;
         AdapterRecord r;
         r.adapterName = i.name;
-        const QString driver = withDriverNames ? KernelSnapshot::driverName(i.name) : QString();
+        const QString& driver = i.driver;
         r.description = driver.isEmpty() ? i.name : QStringLiteral("%1 (%2)").arg(i.name, driver);
         r.address = i.hardwareAddress.left(8);
         r.index = i.index;

@@ -19,8 +19,7 @@ public:
     // the machine has no adapter at all.
     static QList<AdapterRecord> read();
 
-    static QList<AdapterRecord> fromSnapshot(const KernelSnapshot& snapshot,
-                                             bool withDriverNames = true);
+    static QList<AdapterRecord> fromSnapshot(const KernelSnapshot& snapshot);
 
     // Adapter type codes as the adapter table gives them.
     static constexpr unsigned TypeOther = 1;

@@ -20,6 +20,7 @@ struct KernelInterface {
     unsigned short hardwareType = 0; // ARPHRD_* type
     QByteArray hardwareAddress;
     QList<KernelAddress> addresses; // IPv4 only, in the kernel's order
+    QString driver;                 // driver of the interface's device; empty when virtual
 
     bool isLoopback() const;
 };

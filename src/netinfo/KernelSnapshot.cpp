@@ -3,14 +3,16 @@
 #include "netinfo/FileText.h"
 #include "platform/SystemError.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <climits>
 #include <ifaddrs.h>
 #include <linux/if_packet.h>
 #include <net/route.h>
 #include <netinet/in.h>
+#include <unistd.h>
 
 namespace zarq {
 
@@ -76,6 +78,11 @@ KernelSnapshot KernelSnapshot::read(const QString& routeFile) {
         snapshot.interfaces.begin(), snapshot.interfaces.end(),
         [](const KernelInterface& a, const KernelInterface& b) { return a.index < b.index; });
 
+    for (KernelInterface& i : snapshot.interfaces) {
+        if (!i.isLoopback())
+            i.driver = driverName(i.name);
+    }
+
     snapshot.routes = parseRouteTable(readWholeFile(routeFile));
     for (KernelRoute& route : snapshot.routes) {
         for (const KernelInterface& i : snapshot.interfaces) {
@@ -123,9 +130,13 @@ QString KernelSnapshot::dottedText(quint32 address) {
 QString KernelSnapshot::driverName(const QString& interfaceName) {
     if (interfaceName.contains(u'/') || interfaceName.startsWith(u'.'))
         return QString();
-    const QFileInfo link(QStringLiteral("/sys/class/net/%1/device/driver").arg(interfaceName));
-    const QString target = link.symLinkTarget();
-    return target.isEmpty() ? QString() : QFileInfo(target).fileName();
+    const QByteArray link = "/sys/class/net/" + QFile::encodeName(interfaceName) + "/device/driver";
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(link.constData(), target, sizeof target - 1);
+    if (n <= 0)
+        return QString(); // virtual interfaces have no device, hence no driver
+    const QByteArray path(target, n);
+    return QFile::decodeName(path.mid(path.lastIndexOf('/') + 1));
 }
 
 const KernelInterface* KernelSnapshot::interfaceByIndex(unsigned index) const {

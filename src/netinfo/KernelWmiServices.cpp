@@ -82,12 +82,11 @@ QVariant nullWhenEmpty(const QStringList& list) {
 }
 
 QString description(const KernelInterface& i) {
-    const QString driver = KernelSnapshot::driverName(i.name);
+    const QString& driver = i.driver;
     return driver.isEmpty() ? i.name : QStringLiteral("%1 (%2)").arg(i.name, driver);
 }
 
-// One instance of `c` with the named properties only, in the order asked. The driver
-// lookup behind Description touches sysfs, so it is done only when that column is asked.
+// One instance of `c` with the named properties only, in the order asked.
 class InstanceBuilder {
 public:
     InstanceBuilder(const KernelSnapshot& snapshot, const ClassDefinition& c,
