@@ -1,7 +1,7 @@
 #include "netinfo/BrowserIdentity.h"
 
 #include "netinfo/StandInBrowserControl.h"
-#include "netinfo/SystemCodePage.h"
+#include "platform/TextCodec.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -35,7 +35,7 @@ QByteArray GetBrowserUserAgent(const BrowserControlFactory& create,
         const std::shared_ptr<BrowserWindow> window = document->parentWindow();
         if (!window)
             return QByteArray();
-        return toSystemCodePage(window->userAgent());
+        return TextCodec::toCp936(window->userAgent());
     } catch (...) {
         // The identity is a nicety: without it the agent is the product suffix alone.
         return QByteArray();

@@ -1,6 +1,7 @@
 #include "netinfo/NetworkReport.h"
 
 #include "netinfo/AdapterTable.h"
+#include "platform/TextCodec.h"
 
 namespace zarq {
 
@@ -14,16 +15,6 @@ QString pairsText(int count, const std::function<const TInfoIPAddress&(int)>& pa
     for (int i = 0; i < count; ++i)
         text += QStringLiteral("   ") + pair(i).AsText();
     return text;
-}
-
-qsizetype trimmedLength(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 32)
-        ++begin;
-    while (end > begin && text.at(end - 1).unicode() <= 32)
-        --end;
-    return end - begin;
 }
 
 } // namespace
@@ -40,7 +31,7 @@ QString NetworkReport::adapterText(const TIPInfo& info) {
                 crlf;
         const QString gateways = pairsText(
             a.GatewayCount(), [&](int i) -> const TInfoIPAddress& { return a.Gateways(i); });
-        if (trimmedLength(gateways) > 2)
+        if (TextCodec::trimmed(gateways).size() > 2)
             text += QStringLiteral("网关: ") + gateways + crlf;
         text += crlf;
     }

@@ -1,7 +1,7 @@
 #include "netinfo/WmiQuery.h"
 
-#include "netinfo/SystemCodePage.h"
 #include "netinfo/WmiError.h"
+#include "platform/TextCodec.h"
 
 #include <QLocale>
 #include <cmath>
@@ -12,16 +12,6 @@
 namespace zarq {
 
 namespace {
-
-QString trimControls(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 32)
-        ++begin;
-    while (end > begin && text.at(end - 1).unicode() <= 32)
-        --end;
-    return text.mid(begin, end - begin);
-}
 
 QString typeName(const QVariant& value) {
     const char* name = value.metaType().name();
@@ -79,7 +69,7 @@ QByteArray scalarText(const WmiProperty& property) {
     if (property.isArray())
         throw WmiError(
             QStringLiteral("Could not convert the array value of %1 to text").arg(property.name));
-    return toSystemCodePage(property.value.toString());
+    return TextCodec::toCp936(property.value.toString());
 }
 
 } // namespace
@@ -147,11 +137,11 @@ QByteArray WmiValueText(const WmiProperty& property) {
         if (!ok)
             throw WmiError(QStringLiteral("Could not convert the value of %1 (%2) to a number")
                                .arg(property.name, typeName(property.value)));
-        return toSystemCodePage(generalFloatText(d, QLocale().decimalPoint().at(0)));
+        return TextCodec::toCp936(generalFloatText(d, QLocale().decimalPoint().at(0)));
     }
     case CimString:
     case CimUint64: {
-        const auto text = [](const QVariant& v) { return toSystemCodePage(v.toString()); };
+        const auto text = [](const QVariant& v) { return TextCodec::toCp936(v.toString()); };
         return property.isArray() ? joined(property.value.toList(), text) : text(property.value);
     }
     case CimBoolean:
@@ -176,7 +166,7 @@ QString ExceptionText(std::exception_ptr failure) {
     try {
         std::rethrow_exception(failure);
     } catch (const std::exception& e) {
-        return trimControls(QString::fromUtf8(e.what()));
+        return TextCodec::trimmed(QString::fromUtf8(e.what()));
     } catch (...) {
         return QString();
     }
@@ -223,7 +213,7 @@ int RunWmiQuery(WmiLocator& locator, const QString& server, const QString& nameS
                 if (c >= width)
                     continue;
                 if (row == 1)
-                    table[0][c] = toSystemCodePage(property.name);
+                    table[0][c] = TextCodec::toCp936(property.name);
                 table[row][c] = text;
             }
         }

@@ -238,7 +238,14 @@ TEST(AdapterTable, MapsInterfacesToAdapterRecords) {
 }
 
 TEST(AdapterTable, ThisMachineHasItsAdaptersInIndexOrder) {
-    const QList<AdapterRecord> records = AdapterTable::read();
+    QList<AdapterRecord> records;
+    try {
+        records = AdapterTable::read();
+    } catch (const SystemError& e) {
+        if (e.code() == ENODATA)
+            GTEST_SKIP() << "this machine has no network adapter besides loopback";
+        throw;
+    }
     for (qsizetype n = 0; n < records.size(); ++n) {
         EXPECT_NE(records[n].adapterName, "lo");
         EXPECT_EQ(records[n].index, ::if_nametoindex(records[n].adapterName.toLocal8Bit()));
