@@ -1,0 +1,133 @@
+#include "shell/TSettingForm.h"
+
+#include "platform/RegistryStore.h"
+#include "shell/TAutoRunner.h"
+#include "shell/TSkinMessage.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace zarq {
+
+namespace {
+const QString kSettingsKey = QStringLiteral("software\\tervan\\zarq");
+const QString kAutorun = QStringLiteral("autorun");
+// The dialog was laid out as 279 x 123 pixels at 120 dots per inch.
+constexpr QSize kClientSize(279 * 96 / 120, 123 * 96 / 120);
+} // namespace
+
+SettingFormEnvironment SettingFormEnvironment::standard() {
+    return {RegistryStore::defaultFilePath(), AutostartDirs::standard(),
+            QCoreApplication::applicationFilePath()};
+}
+
+TSettingForm::TSettingForm(QWidget* parent)
+    : TSettingForm(parent, SettingFormEnvironment::standard()) {}
+
+TSettingForm::TSettingForm(QWidget* parent, SettingFormEnvironment environment)
+    : QDialog(parent), m_environment(std::move(environment)) {
+    setObjectName(QStringLiteral("SettingForm"));
+    setWindowTitle(QStringLiteral("系统设置"));
+    // A title bar without buttons: "确 定" is the only way out.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+
+    Checkbox1 = new QCheckBox(QStringLiteral("开机自动启动"), this);
+    Checkbox1->setObjectName(QStringLiteral("Checkbox1"));
+    Checkbox1->setChecked(true);
+    SkinButton1 = new QPushButton(QStringLiteral("确 定"), this);
+    SkinButton1->setObjectName(QStringLiteral("SkinButton1"));
+    SkinButton1->setDefault(true);
+    connect(SkinButton1, &QPushButton::clicked, this, &TSettingForm::SkinButton1Click);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(SkinButton1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Checkbox1);
+    layout->addStretch();
+    layout->addLayout(buttons);
+    setFixedSize(sizeHint().expandedTo(kClientSize));
+
+    AutoRunner1 = new TAutoRunner(this, AutostartStore(m_environment.autostart));
+    AutoRunner1->setObjectName(QStringLiteral("AutoRunner1"));
+    AutoRunner1->setProgramPath(m_environment.programPath);
+    AutoRunner1->setRegLocation(TRegLocation::CurrentUser);
+    AutoRunner1->setAutoRunWhere(TAutoRunWhere::Run);
+    AutoRunner1->setAutoRun(false);
+    AutoRunner1->setAppName(QStringLiteral("TervanZarq"));
+    AutoRunner1->Loaded();
+
+    FormCreate();
+}
+
+void TSettingForm::FormCreate() {
+    try {
+        loadsetting();
+    } catch (const ERegistryException& e) {
+        TSkinMessage::showApplicationError(e.message(), this);
+        return;
+    }
+    startUpdateCheck();
+}
+
+void TSettingForm::startUpdateCheck() {
+    m_updateCheckRequested = true;
+    // The self-update component is not part of the program yet. When it is, this dialog owns
+    // it (`AutoUpdate1`) and starts its background check from here, after the setting has
+    // been loaded; until then the check is simply not run.
+}
+
+void TSettingForm::loadsetting() {
+    RegistryStore store(m_environment.registryFile);
+    // A key that cannot be opened or created reads as a first start; saving then reports why.
+    const bool open = store.OpenKey(kSettingsKey, true);
+    if (open && store.ValueExists(kAutorun)) {
+        Checkbox1->setChecked(store.ReadInteger(kAutorun) != 0);
+    } else {
+        Checkbox1->setChecked(true);
+        AutoRunner1->setAutoRun(true);
+        savesetting();
+    }
+    if (Checkbox1->isChecked() && !AutoRunner1->AutoRun())
+        AutoRunner1->setAutoRun(true);
+    store.CloseKey();
+}
+
+void TSettingForm::savesetting() {
+    RegistryStore store(m_environment.registryFile);
+    if (!store.OpenKey(kSettingsKey, true))
+        throw ERegistryException::failedToSet(kAutorun, store.filePath());
+    if (Checkbox1->isChecked()) {
+        store.WriteInteger(kAutorun, 1);
+        if (!AutoRunner1->AutoRun())
+            AutoRunner1->setAutoRun(true);
+    } else {
+        store.WriteInteger(kAutorun, 0);
+        AutoRunner1->setAutoRun(false);
+    }
+    store.CloseKey();
+}
+
+void TSettingForm::SkinButton1Click() {
+    try {
+        savesetting();
+    } catch (const ERegistryException& e) {
+        TSkinMessage::showApplicationError(e.message(), this);
+        return;
+    }
+    accept();
+}
+
+void TSettingForm::reject() {
+    // Escape does not leave the dialog; only "确 定" does.
+}
+
+void TSettingForm::closeEvent(QCloseEvent* event) {
+    event->ignore();
+}
+
+} // namespace zarq
