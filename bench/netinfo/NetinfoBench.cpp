@@ -46,6 +46,8 @@ BENCHMARK(NetworkReport);
 // Keeps the mean time of every run so the ratios can be printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    RatioReporter() : ConsoleReporter(OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
             times[run.benchmark_name()] = run.GetAdjustedRealTime();
