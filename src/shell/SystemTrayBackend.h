@@ -24,6 +24,9 @@ public:
     void show() override;
     void hide() override;
 
+    // The Qt tray icon underneath (for balloon messages, and for tests to activate it).
+    QSystemTrayIcon* trayIcon() { return &m_icon; }
+
 private:
     void onActivated(QSystemTrayIcon::ActivationReason reason);
 

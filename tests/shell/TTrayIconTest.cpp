@@ -1,4 +1,5 @@
 #include "shell/TTrayIcon.h"
+#include "shell/SystemTrayBackend.h"
 #include "shell/TSimpleTimer.h"
 #include "shell/TTrayMenu.h"
 #include "shell/WindowActivation.h"
@@ -220,6 +221,50 @@ TEST(TTrayMenu, HasTheTwoItems) {
     EXPECT_EQ(menu.E1->text(), "退出动态域名系统(&E)");
     EXPECT_EQ(menu.actions()[0], menu.N1);
     EXPECT_TRUE((std::is_same_v<TSimpleTimer, QTimer>));
+}
+
+} // namespace
+
+namespace {
+
+// The real backend turns QSystemTrayIcon's activations into the press/release sequence the
+// click logic expects (Qt reports a click on the press and the second press of a double
+// click as DoubleClick).
+TEST(SystemTrayBackend, TranslatesActivationsIntoClicks) {
+    QWidget owner;
+    auto backend = std::make_unique<SystemTrayBackend>();
+    SystemTrayBackend* real = backend.get();
+    QList<Event> events;
+    QObject::connect(real, &TrayBackend::mouseEvent, [&](Event e, QPoint) { events << e; });
+    TTrayIcon icon(&owner, std::move(backend));
+    icon.setDoubleClickInterval(30);
+    QSignalSpy clicks(&icon, &TTrayIcon::Click);
+    int doubles = 0;
+    QObject::connect(&icon, &TTrayIcon::DblClick, [&] { ++doubles; });
+
+    emit real->trayIcon()->activated(QSystemTrayIcon::Trigger);
+    emit real->trayIcon()->activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_EQ(doubles, 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !icon.clickPending(); }, 10000));
+    EXPECT_EQ(clicks.count(), 0);
+
+    emit real->trayIcon()->activated(QSystemTrayIcon::Trigger);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return clicks.count() == 1; }, 10000));
+
+    events.clear();
+    emit real->trayIcon()->activated(QSystemTrayIcon::Context);
+    emit real->trayIcon()->activated(QSystemTrayIcon::MiddleClick);
+    EXPECT_EQ(events, (QList<Event>{Event::RightPress, Event::RightRelease, Event::MiddlePress,
+                                    Event::MiddleRelease}));
+}
+
+TEST(SystemTrayBackend, TheMenuIsHandedToTheTray) {
+    SystemTrayBackend backend;
+    TTrayMenu menu;
+    backend.setMenu(&menu);
+    EXPECT_EQ(backend.trayIcon()->contextMenu(), &menu);
+    backend.setToolTip("tip");
+    EXPECT_EQ(backend.trayIcon()->toolTip(), "tip");
 }
 
 } // namespace
