@@ -1,16 +1,90 @@
 #include "app/DiagnosticCommands.h"
+#include "app/HeadlessFront.h"
+#include "app/SetLoginCommand.h"
+#include "app/SignalPipe.h"
+#include "netinfo/BrowserIdentity.h"
+#include "netinfo/LanAddress.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-void printUsage(const char* program) {
-    std::fprintf(stderr,
-                 "Usage: %s OPTION\n"
-                 "  --lan-address     print the LAN address sent with the sign-in\n"
-                 "  --network-report  print the report of network adapters and DNS servers\n",
-                 program);
+const char* const kHelp =
+    "Usage: zarq [--headless] [--echo-host HOST] [--api-host HOST]\n"
+    "       zarq --set-login NAME [--zone ZONE] [--lan|--no-lan]\n"
+    "            [--autologin|--no-autologin] [--password-stdin]\n"
+    "       zarq --lan-address | --network-report | --help\n"
+    "\n"
+    "Zarq keeps a name of the dynamic-DNS service pointed at this machine: it signs the name\n"
+    "in, sends a heartbeat every five minutes and signs out when stopped.\n"
+    "\n"
+    "Running\n"
+    "  --headless         run without a window (chosen by itself when there is no display).\n"
+    "                     Loads the saved login and, when a name and password are saved and\n"
+    "                     auto-login is on, signs in 100 ms after start. One line per event\n"
+    "                     goes to standard error. After a network error it tries again by\n"
+    "                     itself, after 1 minute, then 2, 4 and 5 minutes at most.\n"
+    "                     SIGTERM or SIGINT signs out and ends the program.\n"
+    "  --echo-host HOST   public-address echo host (env ZARQ_ECHO_HOST)\n"
+    "  --api-host HOST    session API host (env ZARQ_API_HOST)\n"
+    "                     A HOST may carry a port: 127.0.0.1:8080.\n"
+    "\n"
+    "Saving the login (what the login dialog saves)\n"
+    "  --set-login NAME   the name (its label, without the parent zone; letters are\n"
+    "                     turned into lower case)\n"
+    "  --zone ZONE        the parent zone (default and only entry: env ZARQ_ZONE or %1)\n"
+    "  --lan, --no-lan    also report the LAN address (the LAN name NAME.in.ZONE)\n"
+    "  --autologin, --no-autologin\n"
+    "                     sign in by itself at start\n"
+    "  --password-stdin   read the password from the first line of standard input (never\n"
+    "                     give it on the command line). Only a key derived from it is saved.\n"
+    "                     Without it the key saved before is kept.\n"
+    "  Settings file: $XDG_CONFIG_HOME/tervan/zarq.reg (~/.config when unset), mode 0600.\n"
+    "\n"
+    "Diagnostics\n"
+    "  --lan-address      print the LAN address sent with the sign-in\n"
+    "  --network-report   print the report of network adapters and DNS servers\n"
+    "\n"
+    "Exit status\n"
+    "  0  signed out after SIGTERM/SIGINT (or a command succeeded)\n"
+    "  1  the settings could not be read or written\n"
+    "  2  bad command line or input\n"
+    "  3  the service refused the name or password\n"
+    "  4  the name was signed in from another place\n"
+    "  5  stopped, but the sign-out failed (or a second signal cut it short)\n"
+    "  6  nothing to sign in with: no saved name or password, or auto-login off\n"
+    "\n"
+    "Test hooks (for the test suite; not for normal use)\n"
+    "  ZARQ_TEST_HEARTBEAT_MS  heartbeat period in ms instead of 300000\n"
+    "  ZARQ_TEST_RETRY_MS      first retry delay in ms (grows to 5 times it) instead of 60000\n"
+    "\n"
+    "Other environment: ZARQ_UPDATE_URL, ZARQ_SITE (used by the desktop program).\n";
+
+void printErr(const QString& line) {
+    const QByteArray bytes = (QStringLiteral("zarq: ") + line + u'\n').toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+}
+
+int positiveEnv(const char* name, int fallback) {
+    bool ok = false;
+    const int v = qEnvironmentVariableIntValue(name, &ok);
+    return ok && v > 0 ? v : fallback;
+}
+
+// The desktop window is wanted unless --headless is given or there is no display. Decided
+// before the application object exists, since that choice fixes its kind.
+bool wantsDesktop(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--headless") == 0 || std::strcmp(argv[i], "--set-login") == 0 ||
+            std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+            return false;
+    }
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 } // namespace
@@ -20,6 +94,106 @@ int main(int argc, char** argv) {
         return zarq::runLanAddressCommand();
     if (argc == 2 && std::strcmp(argv[1], "--network-report") == 0)
         return zarq::runNetworkReportCommand();
-    printUsage(argc > 0 ? argv[0] : "zarq");
-    return 2;
+
+    const bool desktop = wantsDesktop(argc, argv);
+    // The desktop window is not built yet: with a display the program runs headless too.
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zarq"));
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption headless(QStringLiteral("headless"));
+    const QCommandLineOption echoHost(QStringLiteral("echo-host"), {}, QStringLiteral("HOST"));
+    const QCommandLineOption apiHost(QStringLiteral("api-host"), {}, QStringLiteral("HOST"));
+    const QCommandLineOption setLogin(QStringLiteral("set-login"), {}, QStringLiteral("NAME"));
+    const QCommandLineOption zone(QStringLiteral("zone"), {}, QStringLiteral("ZONE"));
+    const QCommandLineOption lan(QStringLiteral("lan"));
+    const QCommandLineOption noLan(QStringLiteral("no-lan"));
+    const QCommandLineOption autologin(QStringLiteral("autologin"));
+    const QCommandLineOption noAutologin(QStringLiteral("no-autologin"));
+    const QCommandLineOption passwordStdin(QStringLiteral("password-stdin"));
+    parser.addOptions({help, headless, echoHost, apiHost, setLogin, zone, lan, noLan, autologin,
+                       noAutologin, passwordStdin});
+
+    QString configError;
+    zarq::ZarqConfig config = zarq::ZarqConfig::fromEnvironment(&configError);
+    if (!parser.parse(app.arguments()) || !parser.positionalArguments().isEmpty()) {
+        printErr(parser.positionalArguments().isEmpty()
+                     ? parser.errorText()
+                     : QStringLiteral("unexpected argument: %1")
+                           .arg(parser.positionalArguments().first()));
+        printErr(QStringLiteral("see \"zarq --help\""));
+        return zarq::HeadlessFront::ExitUsage;
+    }
+    if (parser.isSet(help)) {
+        const QByteArray text = QString::fromLatin1(kHelp)
+                                    .arg(QString::fromLatin1(zarq::ZarqConfig::kParentZone))
+                                    .toLocal8Bit();
+        std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
+        return 0;
+    }
+    if (!configError.isEmpty()) {
+        printErr(configError);
+        return zarq::HeadlessFront::ExitUsage;
+    }
+    for (const auto& [option, target] :
+         {std::pair{&echoHost, &config.echoHost}, std::pair{&apiHost, &config.apiHost}}) {
+        if (!parser.isSet(*option))
+            continue;
+        const QByteArray value = parser.value(*option).toLatin1();
+        const QString why = zarq::ZarqConfig::checkHost(value);
+        if (!why.isEmpty()) {
+            printErr(QStringLiteral("--%1: %2").arg(option->names().first(), why));
+            return zarq::HeadlessFront::ExitUsage;
+        }
+        *target = value;
+    }
+    if ((parser.isSet(lan) && parser.isSet(noLan)) ||
+        (parser.isSet(autologin) && parser.isSet(noAutologin))) {
+        printErr(
+            QStringLiteral("--lan/--no-lan and --autologin/--no-autologin exclude each other"));
+        return zarq::HeadlessFront::ExitUsage;
+    }
+    const bool loginOptions = parser.isSet(zone) || parser.isSet(lan) || parser.isSet(noLan) ||
+                              parser.isSet(autologin) || parser.isSet(noAutologin) ||
+                              parser.isSet(passwordStdin);
+    if (parser.isSet(setLogin)) {
+        zarq::SetLoginCommand command;
+        command.name = parser.value(setLogin);
+        if (parser.isSet(zone))
+            command.zone = parser.value(zone);
+        if (parser.isSet(lan) || parser.isSet(noLan))
+            command.lan = parser.isSet(lan);
+        if (parser.isSet(autologin) || parser.isSet(noAutologin))
+            command.autologin = parser.isSet(autologin);
+        command.passwordFromStdin = parser.isSet(passwordStdin);
+        return command.run(config, zarq::RegistryStore::defaultFilePath(), stdin, stderr);
+    }
+    if (loginOptions) {
+        printErr(
+            QStringLiteral("--zone, --lan, --autologin and --password-stdin go with --set-login"));
+        return zarq::HeadlessFront::ExitUsage;
+    }
+
+    if (desktop && !parser.isSet(headless))
+        printErr(QStringLiteral("the desktop window is not built yet; running headless"));
+
+    zarq::HeadlessFront::Options options;
+    options.config = config;
+    options.heartbeatMs = positiveEnv("ZARQ_TEST_HEARTBEAT_MS", options.heartbeatMs);
+    options.firstRetryMs = positiveEnv("ZARQ_TEST_RETRY_MS", options.firstRetryMs);
+    options.maxRetryMs = options.firstRetryMs * 5;
+    options.getLanAddress = [] { return zarq::GetLanAddress(); };
+    options.getBrowserUserAgent = [] { return zarq::GetBrowserUserAgent(); };
+    zarq::HeadlessFront front(options);
+    zarq::SignalPipe signalPipe([&front](int) { front.requestStop(); });
+    if (!signalPipe.install()) {
+        printErr(QStringLiteral("cannot watch for SIGTERM/SIGINT: %1")
+                     .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return zarq::HeadlessFront::ExitError;
+    }
+    if (!front.start())
+        return front.exitStatus();
+    return app.exec();
 }

@@ -1,0 +1,207 @@
+#include "app/HeadlessFront.h"
+
+#include "http/EHttpException.h"
+#include "platform/TextCodec.h"
+#include "session/LoginSettings.h"
+#include "session/SessionNotice.h"
+
+#include <QCoreApplication>
+
+namespace zarq {
+
+HeadlessFront::HeadlessFront(Options options, FILE* log)
+    : m_options(std::move(options)), m_log(log),
+      m_boxes(LoginBoxes::designState(m_options.config.parentZone)),
+      m_registry(m_options.settingsPath), m_retryMs(m_options.firstRetryMs) {
+    m_session = std::make_unique<SessionProtocol>(m_boxes, m_options.config.echoHost,
+                                                  m_options.config.apiHost);
+    m_session->setHeartbeatInterval(m_options.heartbeatMs);
+    m_session->GetLanAddress = m_options.getLanAddress;
+    m_session->GetBrowserUserAgent = m_options.getBrowserUserAgent;
+    // Queued: it arrives after every notice the finished operation posted.
+    connect(m_session.get(), &SessionProtocol::operationFinished, this,
+            &HeadlessFront::onOperationFinished, Qt::QueuedConnection);
+    m_timer2.setSingleShot(true);
+    m_timer2.setInterval(m_options.autoLoginDelayMs);
+    connect(&m_timer2, &QTimer::timeout, this, &HeadlessFront::autoLoginTick);
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, [this] {
+        if (!m_stopRequested && !m_finishing)
+            m_session->gotologin();
+    });
+}
+
+HeadlessFront::~HeadlessFront() = default;
+
+void HeadlessFront::say(const QString& line) {
+    const QByteArray bytes = (QStringLiteral("zarq: ") + line + u'\n').toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), m_log);
+    std::fflush(m_log);
+}
+
+QString HeadlessFront::text(const QByteArray& cp936) const {
+    return TextCodec::fromCp936(cp936);
+}
+
+bool HeadlessFront::start() {
+    SessionState& state = m_session->state();
+    state.MainHandle = this;
+    state.PublicIP = "0.0.0.0";
+    try {
+        LoginSettings::loadsetting(m_registry, m_boxes, state.LoginKey);
+    } catch (const ERegistryException& e) {
+        say(e.message());
+        say(QStringLiteral("nothing to sign in with; save the login again with "
+                           "\"zarq --set-login NAME --password-stdin\""));
+        m_exitStatus = ExitError;
+        return false;
+    }
+    m_session->assignUserAgent();
+    m_timer2.start();
+    return true;
+}
+
+void HeadlessFront::autoLoginTick() {
+    m_timer2.stop();
+    if (m_boxes.Edit1.isEmpty() || m_boxes.PasswordEdit1.isEmpty() || !m_boxes.CheckBox2) {
+        if (m_boxes.Edit1.isEmpty())
+            say(QStringLiteral("no name is saved in %1").arg(m_registry.filePath()));
+        else if (m_boxes.PasswordEdit1.isEmpty())
+            say(QStringLiteral("no password is saved for %1").arg(m_boxes.Edit1));
+        else
+            say(QStringLiteral("auto-login is off for %1").arg(m_boxes.Edit1));
+        say(QStringLiteral(
+            "set it up with \"zarq --set-login NAME --password-stdin --autologin\""));
+        finish(ExitNotConfigured);
+        return;
+    }
+    try {
+        LoginSettings::savesetting(m_registry, m_boxes, m_session->state().LoginKey);
+    } catch (const ERegistryException& e) {
+        say(e.detail().isEmpty() ? e.message()
+                                 : QStringLiteral("%1 (%2)").arg(e.message(), e.detail()));
+        finish(ExitError);
+        return;
+    }
+    m_session->gotologin();
+}
+
+bool HeadlessFront::event(QEvent* e) {
+    if (!SessionNotice::isSessionNotice(e))
+        return QObject::event(e);
+    onNotice(static_cast<SessionNotice*>(e)->number());
+    return true;
+}
+
+void HeadlessFront::onNotice(int number) {
+    const SessionState& s = m_session->state();
+    switch (number) {
+    case WM_LOGIN_BEGIN:
+        m_awaitingOutcome = true;
+        say(QStringLiteral("signing in %1 ...").arg(text(s.FullDomain)));
+        break;
+    case WM_IP_INFO:
+        say(QStringLiteral("public address %1, LAN address %2")
+                .arg(text(s.PublicIP),
+                     s.LanIP.isEmpty() ? QStringLiteral("(none)") : text(s.LanIP)));
+        break;
+    case WM_LOGIN_OK: {
+        m_awaitingOutcome = false;
+        m_retryMs = m_options.firstRetryMs;
+        const QString lan = m_boxes.Checkbox3
+                                ? QStringLiteral("%1 -> %2").arg(text(s.LanDomain), text(s.LanIP))
+                                : QStringLiteral("LAN address %1 (not sent)").arg(text(s.LanIP));
+        say(QStringLiteral("signed in: %1 -> %2; %3")
+                .arg(text(s.FullDomain), text(s.PublicIP), lan));
+        break;
+    }
+    case WM_LOGIN_FAILED:
+        m_awaitingOutcome = false;
+        say(QStringLiteral("sign-in refused: wrong name or password for %1; save the right ones "
+                           "with \"zarq --set-login NAME --password-stdin\"")
+                .arg(text(s.FullDomain)));
+        finish(ExitRefused);
+        break;
+    case WM_NET_ERROR:
+        m_awaitingOutcome = false;
+        scheduleRetry("network error or the service is unavailable");
+        break;
+    case WM_LOGIN_ELSEWHERE:
+        say(QStringLiteral("%1 was signed in from another place; stopping")
+                .arg(text(s.FullDomain)));
+        finish(ExitElsewhere);
+        break;
+    default:
+        break;
+    }
+}
+
+void HeadlessFront::onOperationFinished() {
+    if (m_awaitingOutcome && !m_session->isBusy()) {
+        // A sign-in reply that means nothing leaves the desktop program waiting for ever; a
+        // background program treats it like an unavailable service instead.
+        m_awaitingOutcome = false;
+        scheduleRetry("the service's reply to the sign-in was not understood");
+    }
+    settle();
+}
+
+void HeadlessFront::scheduleRetry(const char* why) {
+    if (m_stopRequested || m_finishing)
+        return;
+    const int delay = m_retryMs;
+    m_retryMs = std::min(m_retryMs * 2, m_options.maxRetryMs);
+    say(QStringLiteral("%1; trying again in %2 s")
+            .arg(QLatin1String(why))
+            .arg(QString::number(delay / 1000.0, 'g', 4)));
+    m_retry.start(delay);
+}
+
+void HeadlessFront::finish(int status) {
+    m_finishing = true;
+    m_exitStatus = status;
+    m_retry.stop();
+    settle();
+}
+
+void HeadlessFront::requestStop() {
+    if (m_stopRequested) {
+        say(QStringLiteral("stopping at once, without waiting for the sign-out"));
+        m_exitStatus = ExitSignOutFailed;
+        QCoreApplication::exit(m_exitStatus);
+        return;
+    }
+    m_stopRequested = true;
+    m_retry.stop();
+    m_timer2.stop();
+    if (m_session->isBusy())
+        say(QStringLiteral("stopping: signing out once the current request ends"));
+    settle();
+}
+
+void HeadlessFront::settle() {
+    // Decisions wait until no request is under way: quitting inside one would abort it.
+    if (m_session->isBusy() || m_stopping)
+        return;
+    if (m_stopRequested) {
+        signOutAndExit();
+        return;
+    }
+    if (m_finishing)
+        QCoreApplication::exit(m_exitStatus);
+}
+
+void HeadlessFront::signOutAndExit() {
+    m_stopping = true;
+    try {
+        m_session->gotologout();
+        say(QStringLiteral("signed out"));
+        m_exitStatus = ExitSignedOut;
+    } catch (const EHttpException& e) {
+        say(QStringLiteral("sign-out failed: %1").arg(text(e.message())));
+        m_exitStatus = ExitSignOutFailed;
+    }
+    QCoreApplication::exit(m_exitStatus);
+}
+
+} // namespace zarq
