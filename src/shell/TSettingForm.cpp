@@ -100,7 +100,8 @@ void TSettingForm::loadsetting() {
 void TSettingForm::savesetting() {
     RegistryStore store(m_environment.registryFile);
     if (!store.OpenKey(kSettingsKey, true))
-        throw ERegistryException::failedToSet(kAutorun, store.filePath());
+        throw ERegistryException::failedToSet(
+            kAutorun, QStringLiteral("cannot open or create %1").arg(store.filePath()));
     if (Checkbox1->isChecked()) {
         store.WriteInteger(kAutorun, 1);
         if (!AutoRunner1->AutoRun())

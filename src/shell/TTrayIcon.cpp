@@ -23,7 +23,6 @@ TTrayIcon::TTrayIcon(QWidget* owner, std::unique_ptr<TrayBackend> backend)
     m_trayWatch.setInterval(kDefaultTrayWatchMs);
     connect(&m_trayWatch, &QTimer::timeout, this, &TTrayIcon::onTrayWatch);
     m_trayWasAvailable = m_backend->isAvailable();
-    m_trayWatch.start();
 
     if (owner)
         owner->installEventFilter(this);
@@ -45,8 +44,14 @@ void TTrayIcon::setIconVisible(bool visible) {
         m_backend->setIcon(m_icon);
         updateTip();
         m_backend->show();
+        // Watch the tray host only while there is an icon to put back.
+        if (!m_trayWatch.isActive()) {
+            m_trayWasAvailable = m_backend->isAvailable();
+            m_trayWatch.start();
+        }
     } else {
         m_backend->hide();
+        m_trayWatch.stop();
     }
 }
 

@@ -32,8 +32,8 @@ namespace zarq {
 // keeps the icon; showAndRaise() brings it back. Without a tray host, minimising stays a
 // plain minimise, so the window keeps its taskbar entry and never becomes unreachable.
 //
-// When the tray host restarts (it disappears and comes back), the icon is added again; the
-// host is looked at every trayWatchInterval() ms.
+// When the tray host restarts (it disappears and comes back), the icon is added again; while
+// the icon is visible the host is looked at every trayWatchInterval() ms.
 class TTrayIcon : public QObject {
     Q_OBJECT
 public:
