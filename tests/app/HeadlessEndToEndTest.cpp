@@ -1,0 +1,231 @@
+// zarq --headless against tools/zarq-service, both as real processes on 127.0.0.1.
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kZarq = QStringLiteral(ZARQ_BINARY_DIR "/src/app/zarq");
+const QString kService = QStringLiteral(ZARQ_SOURCE_DIR "/tools/zarq-service");
+const QString kName = QStringLiteral("demo.dyn.tervan.com");
+
+bool waitFor(const std::function<bool()>& done, int ms = 30000) {
+    QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return done();
+}
+
+class HeadlessEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(QFile::exists(kZarq)) << "build the zarq target first";
+        startService({});
+    }
+    void TearDown() override {
+        for (QProcess* p : {&m_zarq, &m_other, &m_service}) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(10000);
+            }
+        }
+    }
+
+    void startService(const QStringList& extra) {
+        const QString portFile = m_dir.filePath(QStringLiteral("port"));
+        m_service.setProgram(QStringLiteral("python3"));
+        m_service.setArguments(QStringList{kService, QStringLiteral("--port"), QStringLiteral("0"),
+                                           QStringLiteral("--port-file"), portFile,
+                                           QStringLiteral("--events"), QStringLiteral("--quiet"),
+                                           QStringLiteral("--account"),
+                                           kName + QStringLiteral("=demo123")} +
+                               extra);
+        QObject::connect(&m_service, &QProcess::readyReadStandardOutput, [this] {
+            while (m_service.canReadLine()) {
+                const QList<QByteArray> words = m_service.readLine().trimmed().split(' ');
+                if (words.size() >= 2)
+                    m_events.append(words[1]);
+            }
+        });
+        m_service.start();
+        ASSERT_TRUE(waitFor([&] { return QFile::exists(portFile); })) << "service did not start";
+        QFile f(portFile);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        m_host = "127.0.0.1:" + f.readAll().trimmed().split(' ').first();
+    }
+
+    QProcessEnvironment env(const QString& configDir) const {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
+        e.insert(QStringLiteral("ZARQ_ECHO_HOST"), QString::fromLatin1(m_host));
+        e.insert(QStringLiteral("ZARQ_API_HOST"), QString::fromLatin1(m_host));
+        e.insert(QStringLiteral("ZARQ_TEST_HEARTBEAT_MS"), QStringLiteral("200"));
+        e.insert(QStringLiteral("ZARQ_TEST_RETRY_MS"), QStringLiteral("200"));
+        e.remove(QStringLiteral("DISPLAY"));
+        e.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        return e;
+    }
+
+    // Runs `zarq --set-login` with the password on standard input; returns its exit status.
+    int setLogin(const QString& configDir, const QByteArray& password,
+                 const QStringList& extra = {QStringLiteral("--autologin")}) {
+        QProcess p;
+        p.setProcessEnvironment(env(configDir));
+        p.start(kZarq, QStringList{QStringLiteral("--set-login"), QStringLiteral("demo"),
+                                   QStringLiteral("--password-stdin")} +
+                           extra);
+        p.write(password + "\n");
+        p.closeWriteChannel();
+        EXPECT_TRUE(p.waitForFinished(30000));
+        m_lastOutput = p.readAllStandardError();
+        return p.exitCode();
+    }
+
+    void startZarq(QProcess& p, const QString& configDir) {
+        p.setProcessEnvironment(env(configDir));
+        p.setProcessChannelMode(QProcess::SeparateChannels);
+        p.start(kZarq, {QStringLiteral("--headless")});
+        ASSERT_TRUE(p.waitForStarted(30000));
+    }
+
+    int finish(QProcess& p) {
+        EXPECT_TRUE(waitFor([&] { return p.state() == QProcess::NotRunning; }));
+        m_lastOutput = p.readAllStandardError();
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+
+    qsizetype count(const QByteArray& event) const { return m_events.count(event); }
+
+    QTemporaryDir m_dir;
+    QProcess m_service;
+    QProcess m_zarq;
+    QProcess m_other;
+    QByteArray m_host;
+    QList<QByteArray> m_events;
+    QByteArray m_lastOutput;
+};
+
+} // namespace
+
+TEST_F(HeadlessEndToEnd, SignsInSendsHeartbeatsAndSignsOutOnSigterm) {
+    const QString config = m_dir.filePath(QStringLiteral("a"));
+    ASSERT_EQ(setLogin(config, "demo123"), 0) << m_lastOutput.constData();
+    startZarq(m_zarq, config);
+    ASSERT_TRUE(waitFor([&] { return count("heartbeat") >= 2; })) << m_events.join(' ').constData();
+    EXPECT_EQ(m_events.first(), QByteArray("signin"));
+    ::kill(static_cast<pid_t>(m_zarq.processId()), SIGTERM);
+    EXPECT_EQ(finish(m_zarq), 0) << m_lastOutput.constData();
+    EXPECT_EQ(m_events.last(), QByteArray("signout"));
+    EXPECT_TRUE(m_lastOutput.contains("zarq: signed in: demo.dyn.tervan.com -> 127.0.0.1"))
+        << m_lastOutput.constData();
+    EXPECT_TRUE(m_lastOutput.contains("zarq: signed out"));
+}
+
+TEST_F(HeadlessEndToEnd, SigintSignsOutToo) {
+    const QString config = m_dir.filePath(QStringLiteral("a"));
+    ASSERT_EQ(setLogin(config, "demo123"), 0);
+    startZarq(m_zarq, config);
+    ASSERT_TRUE(waitFor([&] { return count("signin") == 1; }));
+    ::kill(static_cast<pid_t>(m_zarq.processId()), SIGINT);
+    EXPECT_EQ(finish(m_zarq), 0) << m_lastOutput.constData();
+    EXPECT_TRUE(waitFor([&] { return count("signout") == 1; }));
+}
+
+TEST_F(HeadlessEndToEnd, WrongPasswordEndsWithItsOwnStatus) {
+    const QString config = m_dir.filePath(QStringLiteral("a"));
+    ASSERT_EQ(setLogin(config, "not-the-password"), 0);
+    startZarq(m_zarq, config);
+    EXPECT_EQ(finish(m_zarq), 3) << m_lastOutput.constData();
+    EXPECT_TRUE(m_lastOutput.contains("wrong name or password"));
+    EXPECT_EQ(count("refused"), 1); // no retries with bad credentials
+}
+
+TEST_F(HeadlessEndToEnd, SignedInElsewhereEndsTheOlderCopy) {
+    const QString a = m_dir.filePath(QStringLiteral("a"));
+    const QString b = m_dir.filePath(QStringLiteral("b"));
+    ASSERT_EQ(setLogin(a, "demo123"), 0);
+    ASSERT_EQ(setLogin(b, "demo123"), 0);
+    startZarq(m_zarq, a);
+    ASSERT_TRUE(waitFor([&] { return count("signin") == 1; }));
+    startZarq(m_other, b);
+    EXPECT_EQ(finish(m_zarq), 4) << m_lastOutput.constData();
+    EXPECT_TRUE(m_lastOutput.contains("signed in from another place"));
+    ::kill(static_cast<pid_t>(m_other.processId()), SIGTERM);
+    EXPECT_EQ(finish(m_other), 0);
+}
+
+TEST_F(HeadlessEndToEnd, NetworkErrorIsRetriedUntilTheServiceAnswers) {
+    QProcess control;
+    const QString config = m_dir.filePath(QStringLiteral("a"));
+    ASSERT_EQ(setLogin(config, "demo123"), 0);
+    // The service answers "2" (unavailable) until the fault is lifted.
+    auto setFault = [&](const char* query) {
+        QProcess curl;
+        curl.start(
+            QStringLiteral("python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import urllib.request,sys;urllib.request.urlopen(sys.argv[1]).read()"),
+             QStringLiteral("http://%1/control?%2")
+                 .arg(QString::fromLatin1(m_host), QLatin1String(query))});
+        ASSERT_TRUE(curl.waitForFinished(30000));
+        ASSERT_EQ(curl.exitCode(), 0);
+    };
+    setFault("fault=auth2");
+    startZarq(m_zarq, config);
+    QByteArray seen;
+    ASSERT_TRUE(waitFor([&] {
+        seen += m_zarq.readAllStandardError();
+        return seen.count("trying again") >= 2;
+    })) << seen.constData();
+    EXPECT_TRUE(seen.contains("trying again in 0.2 s"));
+    EXPECT_TRUE(seen.contains("trying again in 0.4 s")); // the delay grows
+    setFault("fault=none");
+    ASSERT_TRUE(waitFor([&] { return count("signin") == 1; }));
+    ::kill(static_cast<pid_t>(m_zarq.processId()), SIGTERM);
+    EXPECT_EQ(finish(m_zarq), 0);
+}
+
+TEST_F(HeadlessEndToEnd, NothingSavedEndsWithNotConfigured) {
+    startZarq(m_zarq, m_dir.filePath(QStringLiteral("empty")));
+    EXPECT_EQ(finish(m_zarq), 6) << m_lastOutput.constData();
+    EXPECT_TRUE(m_lastOutput.contains("--set-login"));
+}
+
+TEST_F(HeadlessEndToEnd, CorruptSettingsAreReportedAndKept) {
+    const QString config = m_dir.filePath(QStringLiteral("a"));
+    ASSERT_EQ(setLogin(config, "demo123"), 0);
+    QFile f(config + QStringLiteral("/tervan/zarq.reg"));
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("\"broken\n");
+    f.close();
+    startZarq(m_zarq, config);
+    EXPECT_EQ(finish(m_zarq), 1);
+    EXPECT_TRUE(m_lastOutput.contains("zarq.reg")) << m_lastOutput.constData();
+    EXPECT_TRUE(m_lastOutput.contains("line 9")) << m_lastOutput.constData();
+    const QStringList bad = QDir(config + QStringLiteral("/tervan"))
+                                .entryList({QStringLiteral("zarq.reg.*.bad")}, QDir::Files);
+    ASSERT_EQ(bad.size(), 1);
+    EXPECT_EQ(count("signin"), 0);
+}
+
+TEST_F(HeadlessEndToEnd, SetLoginRefusesBadInput) {
+    const QString config = m_dir.filePath(QStringLiteral("a"));
+    EXPECT_EQ(setLogin(config, QByteArray(33, 'x')), 2);
+    EXPECT_TRUE(m_lastOutput.contains("longer than 32"));
+    EXPECT_EQ(setLogin(config, "pw", {QStringLiteral("--zone"), QStringLiteral("elsewhere.org")}),
+              2);
+    QFile reg(config + QStringLiteral("/tervan/zarq.reg"));
+    EXPECT_FALSE(reg.open(QIODevice::ReadOnly) &&
+                 reg.readAll().contains("loginname")); // nothing saved
+    QProcess p;
+    p.start(kZarq,
+            {QStringLiteral("--set-login"), QStringLiteral("x"), QStringLiteral("--password")});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 2); // a password option on the command line does not exist
+}
