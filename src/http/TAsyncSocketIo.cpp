@@ -305,7 +305,7 @@ qsizetype TAsyncSocket::Send(const char* data, qsizetype len) {
         PutDataInSendBuffer(data, len);
     if (m_buffered > 0) {
         tryToSend();
-        if (m_allSent)
+        if (m_allSent && OnDataSent)
             postWriteEvent(); // OnDataSent still comes from the event loop
     } else {
         m_allSent = true;

@@ -63,23 +63,30 @@ void THttpClient::setState(THttpState s) {
     if (s != httpReady)
         return;
     const THttpRequest kind = m_requestType;
-    QMetaObject::invokeMethod(
-        this,
-        [this, kind] {
-            if (OnRequestDone)
-                OnRequestDone(*this, kind, m_requestError);
-        },
-        Qt::QueuedConnection);
+    if (OnRequestDone)
+        QMetaObject::invokeMethod(
+            this,
+            [this, kind] {
+                if (OnRequestDone)
+                    OnRequestDone(*this, kind, m_requestError);
+            },
+            Qt::QueuedConnection);
     if (m_waitLoop)
         m_waitLoop->exit(kWake);
 }
 
 void THttpClient::postReadyNotice() {
     // Tagged with the request: a notice left over from an earlier request must not end this one.
+    // One pending notice is enough: a second one would find the state already changed.
+    if (m_readyPending == m_requestSerial)
+        return;
     const quint64 serial = m_requestSerial;
+    m_readyPending = serial;
     QMetaObject::invokeMethod(
         this,
         [this, serial] {
+            if (m_readyPending == serial)
+                m_readyPending = 0;
             if (serial == m_requestSerial)
                 setState(httpReady);
         },

@@ -240,6 +240,7 @@ private:
     qint64 m_chunkLength = 0, m_chunkReceived = 0;
     ChunkStep m_chunkStep = ChunkStep::Size;
     quint64 m_requestSerial = 0;
+    quint64 m_readyPending = 0; // request whose ready notice waits in the queue
     QEventLoop* m_waitLoop = nullptr;
 };
 

@@ -8,7 +8,7 @@ void TSocketCounter::Reset() {
     m_start = TickCount();
     m_lastSend.reset();
     m_lastRecv.reset();
-    m_startTime = QDateTime::currentDateTime();
+    m_startMs = QDateTime::currentMSecsSinceEpoch();
 }
 
 quint32 TSocketCounter::LatestActivity() const {

@@ -16,7 +16,7 @@ public:
     void SetLastRecvTick(quint32 tick) { m_lastRecv = tick; }
 
     quint32 StartTick() const { return m_start; }
-    QDateTime StartTime() const { return m_startTime; }
+    QDateTime StartTime() const { return QDateTime::fromMSecsSinceEpoch(m_startMs); }
     // The latest of start, last send and last receive.
     quint32 LatestActivity() const;
     // Milliseconds since the latest activity.
@@ -26,7 +26,7 @@ private:
     quint32 m_start = 0;
     std::optional<quint32> m_lastSend;
     std::optional<quint32> m_lastRecv;
-    QDateTime m_startTime;
+    qint64 m_startMs = 0; // wall clock of the start; converted only when asked for
 };
 
 } // namespace zarq
