@@ -2,14 +2,18 @@
 #include "app/HeadlessFront.h"
 #include "app/SetLoginCommand.h"
 #include "app/SignalPipe.h"
+#include "app/desktop/DesktopProgram.h"
 #include "netinfo/BrowserIdentity.h"
 #include "netinfo/LanAddress.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -96,8 +100,11 @@ int main(int argc, char** argv) {
         return zarq::runNetworkReportCommand();
 
     const bool desktop = wantsDesktop(argc, argv);
-    // The desktop window is not built yet: with a display the program runs headless too.
-    QCoreApplication app(argc, argv);
+    // The kind of application object decides whether windows can exist at all.
+    const std::unique_ptr<QCoreApplication> appObject =
+        desktop ? std::make_unique<QApplication>(argc, argv)
+                : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication& app = *appObject;
     QCoreApplication::setApplicationName(QStringLiteral("zarq"));
 
     QCommandLineParser parser;
@@ -176,8 +183,20 @@ int main(int argc, char** argv) {
         return zarq::HeadlessFront::ExitUsage;
     }
 
-    if (desktop && !parser.isSet(headless))
-        printErr(QStringLiteral("the desktop window is not built yet; running headless"));
+    if (desktop) {
+        zarq::DesktopOptions desktopOptions;
+        desktopOptions.config = config;
+        desktopOptions.heartbeatMs =
+            positiveEnv("ZARQ_TEST_HEARTBEAT_MS", desktopOptions.heartbeatMs);
+        std::unique_ptr<zarq::SignalPipe> signalPipe;
+        return zarq::runDesktop(
+            static_cast<QApplication&>(app), desktopOptions,
+            [&signalPipe](std::function<void()> endSession) {
+                signalPipe = std::make_unique<zarq::SignalPipe>(
+                    [endSession = std::move(endSession)](int) { endSession(); });
+                return signalPipe->install();
+            });
+    }
 
     zarq::HeadlessFront::Options options;
     options.config = config;

@@ -1,0 +1,46 @@
+#include "app/desktop/DesktopProgram.h"
+
+#include "app/desktop/TForm1.h"
+#include "shell/ApplicationTitle.h"
+#include "shell/Skin.h"
+#include "shell/TSingleInstance.h"
+#include "shell/WindowActivation.h"
+
+#include <QApplication>
+#include <QSessionManager>
+#include <cstdio>
+
+namespace zarq {
+
+int runDesktop(QApplication& app, const DesktopOptions& options, const SignalWatch& watchSignals) {
+    app.setApplicationDisplayName(applicationTitle());
+    // The program lives in the tray: a hidden main window is no reason to end.
+    app.setQuitOnLastWindowClosed(false);
+
+    TSingleInstance SingleInstance1(applicationTitle());
+    if (!options.runtimeDir.isEmpty())
+        SingleInstance1.setRuntimeDir(options.runtimeDir);
+    SingleInstance1.setSwitchToPrevious(true);
+    if (!SingleInstance1.isFirst())
+        return 0; // the running copy has been asked to come forward
+
+    Skin::apply(app);
+    MainWindowEnvironment environment = MainWindowEnvironment::standard(options.config);
+    environment.login.heartbeatMs = options.heartbeatMs;
+    TForm1 Form1(std::move(environment));
+    QObject::connect(&SingleInstance1, &TSingleInstance::showRequested, &Form1,
+                     [&Form1] { showAndRaise(&Form1); });
+
+    // Logging out of the desktop ends the program the way exit does: sign out first.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &Form1,
+                     [&Form1](QSessionManager&) { Form1.endSession(); });
+    if (watchSignals && !watchSignals([&Form1] { Form1.endSession(); }))
+        std::fputs("zarq: cannot watch for SIGTERM/SIGINT; they will end the program without "
+                   "a sign-out\n",
+                   stderr);
+
+    Form1.show();
+    return app.exec();
+}
+
+} // namespace zarq
