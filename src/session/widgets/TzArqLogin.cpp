@@ -130,12 +130,14 @@ void TzArqLogin::buildControls() {
     lanRow->addStretch();
     lanRow->addWidget(SkinButton1);
     auto* group = new QVBoxLayout(GroupBox1);
+    group->setContentsMargins(8, 4, 8, 4);
+    group->setSpacing(4);
     group->addLayout(nameRow);
     group->addLayout(passwordRow);
     group->addLayout(optionRow);
     group->addLayout(lanRow);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(GroupBox1);
     setFixedSize(kClientSize.expandedTo(sizeHint()));
 

@@ -1,0 +1,195 @@
+// The built program on a real X display (Xvfb) with a tray host (trayer), against the
+// reference service: auto-login at start, a second start that only raises the first, and a
+// signal that signs out before the program ends.
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace {
+
+bool waitFor(const std::function<bool()>& done, int ms = 30000) {
+    QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    return done();
+}
+
+// GET on 127.0.0.1:port; the body, or empty on failure.
+QByteArray httpGet(quint16 port, const QByteArray& target) {
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    if (!socket.waitForConnected(5000))
+        return {};
+    socket.write("GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+    QByteArray reply;
+    while (socket.waitForReadyRead(5000))
+        reply += socket.readAll();
+    reply += socket.readAll();
+    const qsizetype body = reply.indexOf("\r\n\r\n");
+    return body < 0 ? QByteArray() : reply.mid(body + 4);
+}
+
+class XvfbRunTest : public testing::TestWithParam<int> {
+protected:
+    void SetUp() override {
+        xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        trayer = QStandardPaths::findExecutable(QStringLiteral("trayer"));
+        if (xvfb.isEmpty() || trayer.isEmpty())
+            GTEST_SKIP() << "Xvfb or trayer is not installed (Debian packages xvfb, trayer); "
+                            "the desktop program cannot be run on a real display here";
+        ASSERT_TRUE(tmp.isValid());
+        for (const char* sub : {"home", "config", "runtime"})
+            ASSERT_TRUE(QDir(tmp.path()).mkpath(QString::fromLatin1(sub)));
+        QFile::setPermissions(tmp.filePath(QStringLiteral("runtime")), QFileDevice::ReadOwner |
+                                                                           QFileDevice::WriteOwner |
+                                                                           QFileDevice::ExeOwner);
+        startService();
+        startDisplay();
+        env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM")); // ctest's offscreen is for widget tests
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.insert(QStringLiteral("DISPLAY"), display);
+        env.insert(QStringLiteral("HOME"), tmp.filePath(QStringLiteral("home")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), tmp.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), tmp.filePath(QStringLiteral("runtime")));
+        const QString host = QStringLiteral("127.0.0.1:%1").arg(port);
+        env.insert(QStringLiteral("ZARQ_ECHO_HOST"), host);
+        env.insert(QStringLiteral("ZARQ_API_HOST"), host);
+        startTrayHost();
+    }
+
+    void TearDown() override {
+        for (QProcess* p : {&zarq, &tray, &server, &x}) {
+            if (p->state() != QProcess::NotRunning) {
+                p->terminate();
+                if (!p->waitForFinished(5000)) {
+                    p->kill();
+                    p->waitForFinished(5000);
+                }
+            }
+        }
+    }
+
+    void startService() {
+        server.setStandardOutputFile(tmp.filePath(QStringLiteral("events")));
+        server.setStandardErrorFile(tmp.filePath(QStringLiteral("service.log")));
+        server.start(QStringLiteral("python3"),
+                     {QStringLiteral(ZARQ_SERVICE), QStringLiteral("--port"), QStringLiteral("0"),
+                      QStringLiteral("--port-file"), tmp.filePath(QStringLiteral("port")),
+                      QStringLiteral("--account"), QStringLiteral("alice.dyn.tervan.com=pw123"),
+                      QStringLiteral("--events")});
+        ASSERT_TRUE(server.waitForStarted(10000));
+        QFile portFile(tmp.filePath(QStringLiteral("port")));
+        ASSERT_TRUE(waitFor([&] { return portFile.exists() && portFile.size() > 0; }));
+        ASSERT_TRUE(portFile.open(QIODevice::ReadOnly));
+        port = quint16(portFile.readAll().trimmed().split(' ').first().toUInt());
+        ASSERT_NE(port, 0);
+    }
+
+    void startDisplay() {
+        // The first display number with neither a lock nor a socket.
+        int n = 91;
+        while (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
+               QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+            ++n;
+        display = QStringLiteral(":%1").arg(n);
+        x.setStandardErrorFile(tmp.filePath(QStringLiteral("xvfb.log")));
+        x.start(xvfb, {display, QStringLiteral("-screen"), QStringLiteral("0"),
+                       QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                       QStringLiteral("tcp")});
+        ASSERT_TRUE(x.waitForStarted(10000));
+        ASSERT_TRUE(waitFor([&] {
+            return QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
+                   x.state() == QProcess::NotRunning;
+        }));
+        ASSERT_EQ(x.state(), QProcess::Running) << "Xvfb ended at once";
+    }
+
+    void startTrayHost() {
+        tray.setProcessEnvironment(env);
+        tray.setStandardErrorFile(tmp.filePath(QStringLiteral("trayer.log")));
+        tray.start(trayer, {});
+        ASSERT_TRUE(tray.waitForStarted(10000));
+    }
+
+    int run(const QStringList& args, const QByteArray& input = {}) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(ZARQ_PROGRAM), args);
+        if (!p.waitForStarted(10000))
+            return -1;
+        p.write(input);
+        p.closeWriteChannel();
+        if (!p.waitForFinished(30000)) {
+            p.kill();
+            p.waitForFinished();
+            return -2;
+        }
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -3;
+    }
+
+    QJsonObject status() {
+        return QJsonDocument::fromJson(httpGet(port, "/status?format=json")).object();
+    }
+    QString stateOfAlice() {
+        const QJsonArray names = status().value(QStringLiteral("names")).toArray();
+        return names.isEmpty() ? QString()
+                               : names[0].toObject().value(QStringLiteral("state")).toString();
+    }
+    QByteArray events() {
+        QFile f(tmp.filePath(QStringLiteral("events")));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QString xvfb, trayer, display;
+    QTemporaryDir tmp;
+    QProcess server, x, tray, zarq;
+    QProcessEnvironment env;
+    quint16 port = 0;
+};
+
+TEST_P(XvfbRunTest, AutoLogsInIgnoresASecondStartAndSignsOutOnTheSignal) {
+    ASSERT_EQ(run({QStringLiteral("--set-login"), QStringLiteral("alice"),
+                   QStringLiteral("--password-stdin"), QStringLiteral("--autologin")},
+                  "pw123\n"),
+              0);
+
+    zarq.setProcessEnvironment(env);
+    zarq.setStandardErrorFile(tmp.filePath(QStringLiteral("zarq.log")));
+    zarq.start(QStringLiteral(ZARQ_PROGRAM), {});
+    ASSERT_TRUE(zarq.waitForStarted(10000));
+    ASSERT_TRUE(waitFor([&] { return stateOfAlice() == QStringLiteral("signed in"); }))
+        << "status: " << QJsonDocument(status()).toJson().constData();
+    EXPECT_TRUE(QFile::exists(tmp.filePath(QStringLiteral("config/autostart/TervanZarq.desktop"))));
+
+    // A second start asks the first to come forward and ends, signing nothing in.
+    EXPECT_EQ(run({}), 0);
+    const QJsonObject requests = status().value(QStringLiteral("requests")).toObject();
+    EXPECT_EQ(requests.value(QStringLiteral("echo")).toInt(), 1);
+    EXPECT_EQ(requests.value(QStringLiteral("auth")).toInt(), 1);
+    EXPECT_EQ(zarq.state(), QProcess::Running);
+
+    ::kill(pid_t(zarq.processId()), GetParam());
+    ASSERT_TRUE(zarq.waitForFinished(30000));
+    EXPECT_EQ(zarq.exitStatus(), QProcess::NormalExit) << "ended through its event loop";
+    EXPECT_EQ(zarq.exitCode(), 0);
+    EXPECT_TRUE(events().contains("signout alice.dyn.tervan.com")) << events().constData();
+    EXPECT_EQ(stateOfAlice(), QStringLiteral("signed out"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, XvfbRunTest, testing::Values(SIGTERM, SIGINT),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGTERM ? "SIGTERM" : "SIGINT");
+                         });
+
+} // namespace
