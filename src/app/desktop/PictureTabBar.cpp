@@ -29,10 +29,10 @@ void PictureTabBar::paintEvent(QPaintEvent*) {
         tabIcon(i).paint(&painter, picture, Qt::AlignCenter,
                          isTabEnabled(i) ? QIcon::Normal : QIcon::Disabled);
         const QRect caption(r.left(), picture.bottom() + 2, r.width(), captionHeight);
-        painter.setPen(palette().color(QPalette::WindowText));
-        QFont font = painter.font();
-        font.setBold(i == currentIndex());
-        painter.setFont(font);
+        // The current tab's caption is told apart by colour, not weight: a bold face would
+        // load a second CJK font file of several megabytes for two words.
+        painter.setPen(i == currentIndex() ? QColor(0x10, 0x4e, 0xa0)
+                                           : palette().color(QPalette::WindowText));
         painter.drawText(caption, Qt::AlignCenter, tabText(i));
     }
 }
