@@ -5,6 +5,8 @@
 //    included), median of RUNS runs (default 7);
 //  - total RSS (VmRSS) and private memory (RssAnon) of the signed-in program.
 // Every run has its own temporary HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR.
+#include "support/ProcessProbe.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -22,30 +24,6 @@ namespace {
 
 const QString kZarq = QStringLiteral(ZARQ_BINARY_DIR "/src/app/zarq");
 const QString kService = QStringLiteral(ZARQ_SOURCE_DIR "/tools/zarq-service");
-
-double monotonicNow() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-bool waitFor(const std::function<bool()>& done, int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-    return done();
-}
-
-long statusKb(qint64 pid, const char* field) {
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qsizetype(strlen(field))).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
 
 void stop(QProcess& p) {
     if (p.state() == QProcess::NotRunning)
@@ -85,7 +63,7 @@ int main(int argc, char** argv) {
                    QStringLiteral("--port-file"), portFile, QStringLiteral("--events"),
                    QStringLiteral("--quiet"), QStringLiteral("--account"),
                    QStringLiteral("bench.dyn.tervan.com=benchpw")});
-    if (!waitFor([&] { return QFile::exists(portFile); }, 30000)) {
+    if (!bench::waitFor([&] { return QFile::exists(portFile); }, 30000)) {
         std::fprintf(stderr, "service did not start\n");
         return 1;
     }
@@ -102,8 +80,8 @@ int main(int argc, char** argv) {
     x.start(xvfb,
             {display, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24"),
              QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    if (!waitFor([&] { return QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)); },
-                 30000)) {
+    if (!bench::waitFor([&] { return QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)); },
+                        30000)) {
         std::fprintf(stderr, "Xvfb did not start\n");
         return 1;
     }
@@ -118,7 +96,7 @@ int main(int argc, char** argv) {
     tray.setProcessEnvironment(env);
     tray.start(trayer, {});
     tray.waitForStarted(10000);
-    waitFor([] { return false; }, 500); // the tray host takes its place
+    bench::waitFor([] { return false; }, 500); // the tray host takes its place
 
     QList<double> startMs;
     long rssAnonKb = 0, rssKb = 0;
@@ -149,16 +127,16 @@ int main(int argc, char** argv) {
         zarq.setProcessEnvironment(runEnv);
         zarq.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         const qsizetype before = signins.size();
-        const double t0 = monotonicNow();
+        const double t0 = bench::monotonicNow();
         zarq.start(kZarq, {});
-        if (!waitFor([&] { return signins.size() > before; }, 30000)) {
+        if (!bench::waitFor([&] { return signins.size() > before; }, 30000)) {
             std::fprintf(stderr, "no sign-in seen\n");
             return 1;
         }
         startMs.append((signins.last() - t0) * 1000.0);
-        waitFor([] { return false; }, 500); // the reply arrives, the window settles
-        rssAnonKb = std::max(rssAnonKb, statusKb(zarq.processId(), "RssAnon:"));
-        rssKb = std::max(rssKb, statusKb(zarq.processId(), "VmRSS:"));
+        bench::waitFor([] { return false; }, 500); // the reply arrives, the window settles
+        rssAnonKb = std::max(rssAnonKb, bench::statusField(zarq.processId(), "RssAnon:"));
+        rssKb = std::max(rssKb, bench::statusField(zarq.processId(), "VmRSS:"));
         ::kill(pid_t(zarq.processId()), SIGTERM);
         zarq.waitForFinished(30000);
     }

@@ -5,6 +5,8 @@
 //  - private memory (RssAnon) and total RSS of the signed-in program;
 //  - CPU time and context switches (wake-ups) while it idles between heartbeats at the real
 //    300000 ms period, over IDLE_SECONDS (default 60).
+#include "support/ProcessProbe.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -22,30 +24,6 @@ namespace {
 const QString kZarq = QStringLiteral(ZARQ_BINARY_DIR "/src/app/zarq");
 const QString kService = QStringLiteral(ZARQ_SOURCE_DIR "/tools/zarq-service");
 
-double monotonicNow() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-bool waitFor(const std::function<bool()>& done, int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    return done();
-}
-
-long statusKb(qint64 pid, const char* field) {
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qsizetype(strlen(field))).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
 // utime + stime in clock ticks.
 long cpuTicks(qint64 pid) {
     QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
@@ -58,7 +36,8 @@ long cpuTicks(qint64 pid) {
 
 // Context switches of every thread of the process.
 long switches(qint64 pid) {
-    return statusKb(pid, "voluntary_ctxt_switches:") + statusKb(pid, "nonvoluntary_ctxt_switches:");
+    return bench::statusField(pid, "voluntary_ctxt_switches:") +
+           bench::statusField(pid, "nonvoluntary_ctxt_switches:");
 }
 
 } // namespace
@@ -83,7 +62,7 @@ int main(int argc, char** argv) {
                    QStringLiteral("--port-file"), portFile, QStringLiteral("--events"),
                    QStringLiteral("--quiet"), QStringLiteral("--account"),
                    QStringLiteral("bench.dyn.tervan.com=benchpw")});
-    if (!waitFor([&] { return QFile::exists(portFile); }, 30000)) {
+    if (!bench::waitFor([&] { return QFile::exists(portFile); }, 30000)) {
         std::fprintf(stderr, "service did not start\n");
         return 1;
     }
@@ -120,16 +99,16 @@ int main(int argc, char** argv) {
         zarq.setProcessEnvironment(env);
         zarq.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         const qsizetype before = signins.size();
-        const double t0 = monotonicNow();
+        const double t0 = bench::monotonicNow();
         zarq.start(kZarq, {QStringLiteral("--headless")});
-        if (!waitFor([&] { return signins.size() > before; }, 30000)) {
+        if (!bench::waitFor([&] { return signins.size() > before; }, 30000)) {
             std::fprintf(stderr, "no sign-in seen\n");
             return 1;
         }
         startMs.append((signins.last() - t0) * 1000.0);
-        waitFor([] { return false; }, 300); // let the reply arrive and the program settle
-        rssAnonKb = std::max(rssAnonKb, statusKb(zarq.processId(), "RssAnon:"));
-        rssKb = std::max(rssKb, statusKb(zarq.processId(), "VmRSS:"));
+        bench::waitFor([] { return false; }, 300); // let the reply arrive and the program settle
+        rssAnonKb = std::max(rssAnonKb, bench::statusField(zarq.processId(), "RssAnon:"));
+        rssKb = std::max(rssKb, bench::statusField(zarq.processId(), "VmRSS:"));
         ::kill(pid_t(zarq.processId()), SIGTERM);
         zarq.waitForFinished(30000);
     }
@@ -140,11 +119,11 @@ int main(int argc, char** argv) {
     idle.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     const qsizetype before = signins.size();
     idle.start(kZarq, {QStringLiteral("--headless")});
-    waitFor([&] { return signins.size() > before; }, 30000);
-    waitFor([] { return false; }, 2000);
+    bench::waitFor([&] { return signins.size() > before; }, 30000);
+    bench::waitFor([] { return false; }, 2000);
     const long cpu0 = cpuTicks(idle.processId());
     const long sw0 = switches(idle.processId());
-    waitFor([] { return false; }, idleSeconds * 1000);
+    bench::waitFor([] { return false; }, idleSeconds * 1000);
     const long cpu1 = cpuTicks(idle.processId());
     const long sw1 = switches(idle.processId());
     ::kill(pid_t(idle.processId()), SIGTERM);

@@ -109,6 +109,7 @@ private:
     void postWriteEvent();
     void tryToSend();
     void closeHandle(bool shutdownFirst);
+    void finishClose(quint64 serial);
     void dropSendBuffer();
     int takeSoError() const;
 

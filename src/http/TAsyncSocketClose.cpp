@@ -50,6 +50,19 @@ void TAsyncSocket::closeHandle(bool shutdownFirst) {
     m_fd = -1;
 }
 
+// The end of every close of an open handle: the state, the one close notification of this
+// connection, and the defaults, unless a handler has already opened the next connection.
+void TAsyncSocket::finishClose(quint64 serial) {
+    setState(TSocketState::wsClosed);
+    if (!m_destroying && !m_closeNotified) {
+        m_closeNotified = true;
+        if (OnSessionClosed)
+            OnSessionClosed(*this, 0);
+    }
+    if (serial == m_connectionSerial && m_fd < 0)
+        restoreDefaults();
+}
+
 void TAsyncSocket::Close() {
     m_closePending = false;
     if (m_fd < 0) {
@@ -61,14 +74,7 @@ void TAsyncSocket::Close() {
     }
     const quint64 serial = m_connectionSerial;
     closeHandle(true);
-    setState(TSocketState::wsClosed);
-    if (!m_destroying && !m_closeNotified) {
-        m_closeNotified = true;
-        if (OnSessionClosed)
-            OnSessionClosed(*this, 0);
-    }
-    if (serial == m_connectionSerial && m_fd < 0)
-        restoreDefaults();
+    finishClose(serial);
 }
 
 void TAsyncSocket::CloseDelayed() {
@@ -98,14 +104,7 @@ void TAsyncSocket::Abort() {
     const quint64 serial = m_connectionSerial;
     m_closePending = false;
     closeHandle(false);
-    setState(TSocketState::wsClosed);
-    if (!m_destroying && !m_closeNotified) {
-        m_closeNotified = true;
-        if (OnSessionClosed)
-            OnSessionClosed(*this, 0);
-    }
-    if (serial == m_connectionSerial && m_fd < 0)
-        restoreDefaults();
+    finishClose(serial);
 }
 
 } // namespace zarq

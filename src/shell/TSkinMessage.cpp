@@ -23,6 +23,17 @@ TestHook& hook() {
     return instance;
 }
 
+// Both boxes are modal, of the error kind, and have an "OK" button that is the default.
+QPushButton* prepareErrorBox(QMessageBox& box, const QString& caption, const QString& text) {
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setWindowTitle(caption);
+    box.setIconPixmap(Skin::pixmap(Skin::Picture::Error, 32));
+    box.setText(text);
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    return ok;
+}
+
 } // namespace
 
 TSkinMessage::TSkinMessage(QObject* parent) : QObject(parent) {}
@@ -34,11 +45,7 @@ int TSkinMessage::question(const QString& text, QWidget* parent) const {
         return answer;
 
     QMessageBox box(parent);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.setWindowTitle(caption);
-    box.setIconPixmap(Skin::pixmap(Skin::Picture::Error, 32));
-    box.setText(text);
-    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    QPushButton* ok = prepareErrorBox(box, caption, text);
     QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     box.setDefaultButton(ok);
     // Escape and the window's close button both end up as "Cancel".
@@ -54,12 +61,7 @@ void TSkinMessage::showApplicationError(const QString& text, QWidget* parent) {
         return;
 
     QMessageBox box(parent);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.setWindowTitle(caption);
-    box.setIconPixmap(Skin::pixmap(Skin::Picture::Error, 32));
-    box.setText(text);
-    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-    box.setDefaultButton(ok);
+    QPushButton* ok = prepareErrorBox(box, caption, text);
     box.setEscapeButton(ok);
     box.exec();
 }

@@ -1,4 +1,5 @@
 // zarq --headless against tools/zarq-service, both as real processes on 127.0.0.1.
+#include "support/WaitFor.h"
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -14,13 +15,6 @@ namespace {
 const QString kZarq = QStringLiteral(ZARQ_BINARY_DIR "/src/app/zarq");
 const QString kService = QStringLiteral(ZARQ_SOURCE_DIR "/tools/zarq-service");
 const QString kName = QStringLiteral("demo.dyn.tervan.com");
-
-bool waitFor(const std::function<bool()>& done, int ms = 30000) {
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    return done();
-}
 
 class HeadlessEndToEnd : public ::testing::Test {
 protected:

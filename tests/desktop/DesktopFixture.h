@@ -5,6 +5,7 @@
 #include "http/THttpClient.h"
 #include "shell/TSkinMessage.h"
 #include "shell/TrayBackend.h"
+#include "support/WaitFor.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -29,14 +30,6 @@ public:
     void press(Event e) { emit mouseEvent(e, QPoint(1, 1)); }
     bool shown = false;
 };
-
-// Runs the event loop until `done` holds; the bound is generous, nothing is timed.
-inline bool waitFor(const std::function<bool()>& done, int ms = 20000) {
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    return done();
-}
 
 // A main window (or a login dialog) on temporary settings, with a scripted service on
 // 127.0.0.1, fake probes, a fake tray, a recorded URL opener and a recorded "end the program".

@@ -1,6 +1,8 @@
 // The built program on a real X display (Xvfb) with a tray host (trayer), against the
 // reference service: auto-login at start, a second start that only raises the first, and a
 // signal that signs out before the program ends.
+#include "support/WaitFor.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -16,13 +18,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-bool waitFor(const std::function<bool()>& done, int ms = 30000) {
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
-    return done();
-}
 
 // GET on 127.0.0.1:port; the body, or empty on failure.
 QByteArray httpGet(quint16 port, const QByteArray& target) {

@@ -1,7 +1,7 @@
 #include "http/TAsyncSocket.h"
 #include "ScriptedServer.h"
-#include "WaitFor.h"
 #include "http/ESocketException.h"
+#include "support/WaitFor.h"
 
 #include <QTcpServer>
 #include <gtest/gtest.h>
@@ -73,7 +73,7 @@ TEST_P(NotDotted, GoesToTheSystemLookup) {
     s.DnsLookup(GetParam());
     // No synchronous answer: the system's lookup answers later, from the event loop.
     EXPECT_TRUE(ev.log.isEmpty());
-    EXPECT_TRUE(WaitFor([&] { return !ev.log.isEmpty(); }));
+    EXPECT_TRUE(waitFor([&] { return !ev.log.isEmpty(); }));
     ASSERT_EQ(ev.log.size(), 1);
     EXPECT_TRUE(ev.log.first().startsWith("lookup "));
 }
@@ -85,7 +85,7 @@ TEST(httpTAsyncSocket, LocalhostResolvesToIpv4) {
     Events ev;
     ev.attach(s);
     s.DnsLookup("localhost");
-    ASSERT_TRUE(WaitFor([&] { return !ev.log.isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !ev.log.isEmpty(); }));
     EXPECT_EQ(ev.log.first(), "lookup 0");
     EXPECT_TRUE(s.DnsResult().startsWith("127."));
 }
@@ -112,8 +112,8 @@ TEST(httpTAsyncSocket, RefusedConnectReports10061ThenClosesOnce) {
     s.setAddr("127.0.0.1");
     s.setPort(QByteArray::number(refusedPort()));
     s.Connect();
-    ASSERT_TRUE(WaitFor([&] { return ev.count("closed 0") > 0; }));
-    WaitFor([] { return false; }, 200); // anything late would show up now
+    ASSERT_TRUE(waitFor([&] { return ev.count("closed 0") > 0; }));
+    waitFor([] { return false; }, 200); // anything late would show up now
     EXPECT_EQ(ev.log, (QList<QByteArray>{"connected 10061", "closed 0"}));
     EXPECT_EQ(s.State(), TSocketState::wsClosed);
 }
@@ -127,7 +127,7 @@ TEST(httpTAsyncSocket, PeersLastBytesArriveBeforeItsClose) {
     s.setAddr("127.0.0.1");
     s.setPort(QByteArray::number(server.port()));
     s.Connect();
-    ASSERT_TRUE(WaitFor([&] { return ev.count("closed 0") > 0; }));
+    ASSERT_TRUE(waitFor([&] { return ev.count("closed 0") > 0; }));
     EXPECT_EQ(ev.received, payload);
     EXPECT_EQ(ev.log.first(), "connected 0");
     EXPECT_EQ(ev.log.last(), "closed 0");
@@ -149,8 +149,8 @@ TEST(httpTAsyncSocket, CloseInsideTheCloseHandlerDoesNotFireTwice) {
     s.setAddr("127.0.0.1");
     s.setPort(QByteArray::number(server.port()));
     s.Connect();
-    ASSERT_TRUE(WaitFor([&] { return closes > 0; }));
-    WaitFor([] { return false; }, 200);
+    ASSERT_TRUE(waitFor([&] { return closes > 0; }));
+    waitFor([] { return false; }, 200);
     EXPECT_EQ(closes, 1);
 }
 
@@ -170,7 +170,7 @@ TEST(httpTAsyncSocket, SendsLargeDataInFullAndReportsDataSent) {
     s.setAddr("127.0.0.1");
     s.setPort(QByteArray::number(server.port()));
     s.Connect();
-    ASSERT_TRUE(WaitFor([&] { return ev.count("closed 0") > 0; }));
+    ASSERT_TRUE(waitFor([&] { return ev.count("closed 0") > 0; }));
     EXPECT_EQ(server.requests(), QList<QByteArray>{request});
     EXPECT_GE(s.WriteCount(), request.size());
     EXPECT_GE(sent, 1);
@@ -194,7 +194,7 @@ TEST(httpTAsyncSocket, SettingsChangeOnlyWhileClosed) {
     s.setAddr("127.0.0.1");
     s.setPort(QByteArray::number(server.port()));
     s.Connect();
-    ASSERT_TRUE(WaitFor([&] { return ev.count("connected 0") > 0; }));
+    ASSERT_TRUE(waitFor([&] { return ev.count("connected 0") > 0; }));
     s.setPort("1");
     EXPECT_EQ(ev.errors, QList<QByteArray>{"Cannot change Port if not closed"});
     EXPECT_EQ(s.Port(), QByteArray::number(server.port()));

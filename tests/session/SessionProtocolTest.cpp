@@ -4,6 +4,7 @@
 #include "http/THttpClient.h"
 #include "session/LoginSettings.h"
 #include "session/Md5.h"
+#include "support/WaitFor.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -37,14 +38,6 @@ protected:
         return true;
     }
 };
-
-// Runs the event loop until `done` holds; generous bound, no timing assertions.
-bool waitFor(const std::function<bool()>& done, int ms = 20000) {
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    return done();
-}
 
 class SessionProtocolTest : public ::testing::Test {
 protected:
