@@ -2,18 +2,25 @@
 #include "app/HeadlessFront.h"
 #include "app/SetLoginCommand.h"
 #include "app/SignalPipe.h"
-#include "app/desktop/DesktopProgram.h"
 #include "netinfo/BrowserIdentity.h"
 #include "netinfo/LanAddress.h"
+#include "platform/ProgramPath.h"
 
-#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#if ZARQ_WITH_DESKTOP
+#include "app/desktop/DesktopProgram.h"
+
+#include <QApplication>
+#endif
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -94,6 +101,27 @@ bool wantsDesktop(int argc, char** argv) {
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+#if !ZARQ_WITH_DESKTOP
+// The launcher holds no GUI code, so a headless machine needs no GUI libraries and the
+// background program stays small. When the window is wanted it becomes its desktop companion
+// (same process, same arguments). Returns only when that is impossible.
+void becomeDesktopProgram(char** argv) {
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString companion = zarq::ProgramPath::desktopCompanion(self);
+    if (companion.isEmpty()) {
+        printErr(QStringLiteral("the desktop window is not installed (zarq-desktop beside %1 or "
+                                "in ../libexec/zarq); running headless")
+                     .arg(self));
+        return;
+    }
+    qputenv(zarq::ProgramPath::kLauncherVariable, QFile::encodeName(self));
+    const QByteArray path = QFile::encodeName(companion);
+    ::execv(path.constData(), argv);
+    printErr(QStringLiteral("cannot start %1: %2; running headless")
+                 .arg(companion, QString::fromLocal8Bit(std::strerror(errno))));
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -102,11 +130,17 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--network-report") == 0)
         return zarq::runNetworkReportCommand();
 
+#if ZARQ_WITH_DESKTOP
     const bool desktop = wantsDesktop(argc, argv);
     // The kind of application object decides whether windows can exist at all.
     const std::unique_ptr<QCoreApplication> appObject =
         desktop ? std::make_unique<QApplication>(argc, argv)
                 : std::make_unique<QCoreApplication>(argc, argv);
+#else
+    if (wantsDesktop(argc, argv))
+        becomeDesktopProgram(argv);
+    const auto appObject = std::make_unique<QCoreApplication>(argc, argv);
+#endif
     QCoreApplication& app = *appObject;
     QCoreApplication::setApplicationName(QStringLiteral("zarq"));
 
@@ -186,6 +220,7 @@ int main(int argc, char** argv) {
         return zarq::HeadlessFront::ExitUsage;
     }
 
+#if ZARQ_WITH_DESKTOP
     if (desktop) {
         zarq::DesktopOptions desktopOptions;
         desktopOptions.config = config;
@@ -200,6 +235,7 @@ int main(int argc, char** argv) {
                 return signalPipe->install();
             });
     }
+#endif
 
     zarq::HeadlessFront::Options options;
     options.config = config;

@@ -1,6 +1,7 @@
 #include "shell/TAutoRunner.h"
 
-#include <QCoreApplication>
+#include "platform/ProgramPath.h"
+
 
 namespace zarq {
 
@@ -26,8 +27,7 @@ const QString kKeyBase = QStringLiteral("\\Software\\Microsoft\\Windows\\Current
 
 TAutoRunner::TAutoRunner(QObject* parent, AutostartStore store)
     : QObject(parent), m_store(std::move(store)),
-      m_keyPath(kKeyBase + listName(TAutoRunWhere::Run)),
-      m_programPath(QCoreApplication::applicationFilePath()) {}
+      m_keyPath(kKeyBase + listName(TAutoRunWhere::Run)), m_programPath(ProgramPath::launcher()) {}
 
 void TAutoRunner::setAutoRun(bool on) {
     if (on == m_autoRun || m_loading)

@@ -1,12 +1,12 @@
 #include "shell/TSettingForm.h"
 
+#include "platform/ProgramPath.h"
 #include "platform/RegistryStore.h"
 #include "shell/TAutoRunner.h"
 #include "shell/TSkinMessage.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -21,8 +21,7 @@ constexpr QSize kClientSize(279 * 96 / 120, 123 * 96 / 120);
 } // namespace
 
 SettingFormEnvironment SettingFormEnvironment::standard() {
-    return {RegistryStore::defaultFilePath(), AutostartDirs::standard(),
-            QCoreApplication::applicationFilePath()};
+    return {RegistryStore::defaultFilePath(), AutostartDirs::standard(), ProgramPath::launcher()};
 }
 
 TSettingForm::TSettingForm(QWidget* parent)

@@ -7,10 +7,12 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -92,22 +94,20 @@ protected:
     }
 
     void startDisplay() {
-        // The first display number with neither a lock nor a socket.
-        int n = 91;
-        while (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
-               QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
-            ++n;
-        display = QStringLiteral(":%1").arg(n);
+        // Xvfb picks a free display number itself and writes it to the given descriptor, so
+        // tests running side by side never race for the same number.
         x.setStandardErrorFile(tmp.filePath(QStringLiteral("xvfb.log")));
-        x.start(xvfb, {display, QStringLiteral("-screen"), QStringLiteral("0"),
-                       QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                       QStringLiteral("tcp")});
+        x.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                       QStringLiteral("0"), QStringLiteral("1024x768x24"),
+                       QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         ASSERT_TRUE(x.waitForStarted(10000));
+        QByteArray number;
         ASSERT_TRUE(waitFor([&] {
-            return QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
-                   x.state() == QProcess::NotRunning;
+            number += x.readAllStandardOutput();
+            return number.contains('\n') || x.state() == QProcess::NotRunning;
         }));
         ASSERT_EQ(x.state(), QProcess::Running) << "Xvfb ended at once";
+        display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
     }
 
     void startTrayHost() {
@@ -165,7 +165,16 @@ TEST_P(XvfbRunTest, AutoLogsInIgnoresASecondStartAndSignsOutOnTheSignal) {
     ASSERT_TRUE(zarq.waitForStarted(10000));
     ASSERT_TRUE(waitFor([&] { return stateOfAlice() == QStringLiteral("signed in"); }))
         << "status: " << QJsonDocument(status()).toJson().constData();
-    EXPECT_TRUE(QFile::exists(tmp.filePath(QStringLiteral("config/autostart/TervanZarq.desktop"))));
+    // The entry starts the program the user starts, not the desktop companion it runs in.
+    QFile entry(tmp.filePath(QStringLiteral("config/autostart/TervanZarq.desktop")));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QByteArray entryText = entry.readAll();
+    const QString exec = QString::fromUtf8(entryText)
+                             .split(u'\n')
+                             .filter(QRegularExpression(QStringLiteral("^Exec=")))
+                             .value(0);
+    EXPECT_EQ(exec.toStdString(),
+              "Exec=" + QFileInfo(QStringLiteral(ZARQ_PROGRAM)).canonicalFilePath().toStdString());
 
     // A second start asks the first to come forward and ends, signing nothing in.
     EXPECT_EQ(run({}), 0);
