@@ -177,6 +177,8 @@ private:
     void handleHeaderLine(const QByteArray& line);
     void endHeader();
     void handBodyBytes();
+    // Once the body has ended: the pending relocation, or the ready notice.
+    void afterBodySlice();
     void getBodyLineNext(const char* data, qsizetype len);
     void writeBody(const char* data, qsizetype len);
     void bodyComplete();

@@ -106,10 +106,10 @@ void THttpClient::bodyComplete() {
     setState(httpBodyReceived);
     if (OnDocEnd)
         OnDocEnd(*this);
+    // The caller, seeing the body ended, starts a pending relocation or posts the ready notice;
+    // a ready notice from here would end Get before a relocation on a kept connection is sent.
     if (m_closeReq)
         m_socket.CloseDelayed();
-    else
-        postReadyNotice();
 }
 
 void THttpClient::locationTarget(const QByteArray& value) {

@@ -41,13 +41,17 @@ void THttpClient::onDataAvailable() {
         cutLines();
     if (m_state == httpWaitingBody) {
         handBodyBytes();
-        if (m_lineHandler != LineHandler::None)
-            return;
-        if (m_relocationPending)
-            startRelocation();
-        else
-            postReadyNotice();
+        afterBodySlice();
     }
+}
+
+void THttpClient::afterBodySlice() {
+    if (m_lineHandler != LineHandler::None)
+        return; // more body to come
+    if (m_relocationPending)
+        startRelocation();
+    else
+        postReadyNotice();
 }
 
 void THttpClient::cutLines() {
@@ -116,7 +120,7 @@ void THttpClient::handleHeaderLine(const QByteArray& line) {
         m_lineHandler = LineHandler::Body;
         fireHeaderEnd();
         getBodyLineNext(nullptr, 0);
-        return;
+        return afterBodySlice();
     }
     if (line.isEmpty())
         return endHeader();
@@ -231,12 +235,7 @@ void THttpClient::endHeader() {
     m_lineHandler = LineHandler::Body;
     if (m_receiveLength > m_receiveStart)
         handBodyBytes();
-    if (m_lineHandler == LineHandler::None) {
-        if (m_relocationPending)
-            startRelocation();
-        else
-            postReadyNotice();
-    }
+    afterBodySlice();
 }
 
 void THttpClient::handBodyBytes() {

@@ -247,4 +247,50 @@ TEST(httpReply, SuccessiveGetsOnOneClient) {
     EXPECT_EQ(server.connectionCount(), 3);
 }
 
+// Version 1.1 on both sides keeps the connection: the next request and a relocation to the same
+// host go out on it.
+class httpKeptConnection : public testing::Test {
+protected:
+    void SetUp() override {
+        s.client.setRequestVer("1.1");
+        s.client.setTimeoutMs(20000);
+    }
+    SessionClient s;
+};
+
+TEST_F(httpKeptConnection, CarriesTheNextRequest) {
+    ScriptedServer server(
+        {{ServerStep::read(), ServerStep::send("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n1"),
+          ServerStep::read(), ServerStep::send("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n2")}});
+    s.client.setURL(server.url("/"));
+    for (const char* want : {"1", "2"}) {
+        s.body.buffer().clear();
+        s.body.seek(0);
+        s.client.Get();
+        EXPECT_EQ(s.bodyBytes(), want);
+    }
+    EXPECT_EQ(server.requests().size(), 2);
+    EXPECT_EQ(server.connectionCount(), 1);
+}
+
+TEST_F(httpKeptConnection, CarriesTheRelocatedRequest) {
+    for (const QByteArray& body :
+         {QByteArray("Content-Length: 3\r\n\r\nabc"),
+          QByteArray("Transfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n")}) {
+        ScriptedServer server({{ServerStep::read(),
+                                ServerStep::send("HTTP/1.1 302 Found\r\nLocation: /new\r\n" + body),
+                                ServerStep::read(), ServerStep::send(kHello)}});
+        s.body.buffer().clear();
+        s.body.seek(0);
+        s.client.setURL(server.url("/old"));
+        EXPECT_NO_THROW(s.client.Get());
+        EXPECT_EQ(s.client.StatusCode(), 200) << body.constData();
+        EXPECT_EQ(s.bodyBytes(), "hello");
+        ASSERT_EQ(server.requests().size(), 2);
+        EXPECT_TRUE(server.requests()[1].startsWith("GET /new HTTP/1.1\r\n"));
+        EXPECT_EQ(server.connectionCount(), 1);
+        EXPECT_EQ(s.client.LocationChangeCurCount(), 1);
+    }
+}
+
 } // namespace
