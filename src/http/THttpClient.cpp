@@ -166,7 +166,6 @@ void THttpClient::startRequest(THttpRequest kind) {
     m_receivedCount = 0;
     m_headerLineCount = 0;
     m_bodyStepCount = 0;
-    m_headerBytes = 0;
     m_contentSize = -1;
     m_replyContentType.clear();
     m_replyTransferEncoding.clear();

@@ -99,6 +99,9 @@ void THttpClient::failHeaderTooLarge() {
 }
 
 void THttpClient::handleHeaderLine(const QByteArray& line) {
+    // The cap is per reply: every reply of a relocation chain has its own header.
+    if (m_headerLineCount <= 0)
+        m_headerBytes = 0;
     m_headerBytes += line.size() + 2;
     if (m_headerBytes > kMaxHeaderBytes)
         return failHeaderTooLarge();

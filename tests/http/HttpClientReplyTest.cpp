@@ -221,6 +221,20 @@ TEST(httpReply, HeadersAndDetailsAreReadable) {
                                  "Set-Cookie: a=b", "Content-Length: 2"}));
 }
 
+TEST(httpReply, HeaderCapHoldsForEachReplyOfARelocation) {
+    const QByteArray pad =
+        "X-Pad: " + QByteArray(THttpClient::kMaxHeaderBytes * 6 / 10, 'p') + "\r\n";
+    ScriptedServer server(
+        {replyAndStall("HTTP/1.0 302 Found\r\nLocation: /b\r\n" + pad + "\r\n"),
+         replyAndStall("HTTP/1.0 200 OK\r\n" + pad + "Content-Length: 5\r\n\r\nhello")});
+    SessionClient s;
+    s.client.setTimeoutMs(20000);
+    s.client.setURL(server.url("/a"));
+    EXPECT_NO_THROW(s.client.Get());
+    EXPECT_EQ(s.client.StatusCode(), 200);
+    EXPECT_EQ(s.bodyBytes(), "hello");
+}
+
 TEST(httpReply, ClientWithoutStreamReadsAndDropsTheBody) {
     ScriptedServer server({replyAndStall(kHello)});
     THttpClient signOut;
