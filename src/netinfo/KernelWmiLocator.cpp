@@ -4,6 +4,7 @@
 #include "netinfo/WmiError.h"
 
 #include <QSysInfo>
+#include <optional>
 
 namespace zarq {
 
@@ -20,6 +21,15 @@ bool isThisMachine(const QString& server) {
 }
 
 } // namespace
+
+KernelWmiLocator::SnapshotSource KernelWmiLocator::readOnce(SnapshotSource read) {
+    auto kept = std::make_shared<std::optional<KernelSnapshot>>();
+    return [read = std::move(read), kept] {
+        if (!*kept)
+            *kept = read();
+        return **kept;
+    };
+}
 
 std::unique_ptr<WmiServices> KernelWmiLocator::connectServer(const QString& server,
                                                              const QString& nameSpace,

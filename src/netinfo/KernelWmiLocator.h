@@ -17,6 +17,10 @@ public:
     explicit KernelWmiLocator(SnapshotSource source = [] { return KernelSnapshot::read(); })
         : m_source(std::move(source)) {}
 
+    // A source that asks `read` at its first use and gives every later connection that same
+    // snapshot. A read that fails is not kept: the next connection asks again.
+    static SnapshotSource readOnce(SnapshotSource read);
+
     std::unique_ptr<WmiServices> connectServer(const QString& server, const QString& nameSpace,
                                                const QString& user,
                                                const QString& password) override;

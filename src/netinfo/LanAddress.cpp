@@ -103,7 +103,10 @@ QByteArray GetLanAddress() {
     // The session asks at every sign-in and heartbeat and must go on whatever happens
     // here, so a failure gives the same empty text as "no adapter found".
     try {
-        KernelWmiLocator locator;
+        // Every query of one call connects anew but answers from the same reading of the
+        // kernel: interfaces, routes and drivers are read once per call, not once per query,
+        // and the queries agree with one another even if the network changes meanwhile.
+        KernelWmiLocator locator(KernelWmiLocator::readOnce([] { return KernelSnapshot::read(); }));
         return GetLanAddress(locator);
     } catch (...) {
         return QByteArray();

@@ -1,11 +1,13 @@
 #include "netinfo/KernelWmiLocator.h"
 #include "netinfo/LanAddress.h"
+#include "netinfo/WmiError.h"
 #include "netinfo/WmiQuery.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <net/if.h>
 #include <net/if_arp.h>
+#include <utility>
 
 using namespace zarq;
 
@@ -130,6 +132,41 @@ TEST_F(KernelWmiTest, PropertiesCarryTheirCimTypes) {
 TEST_F(KernelWmiTest, EveryConnectionTakesAFreshSnapshot) {
     EXPECT_EQ(GetLanAddress(locator), "192.168.1.20|192.168.1.21");
     EXPECT_EQ(snapshots, 4);
+}
+
+TEST_F(KernelWmiTest, ReadOnceSharesOneSnapshotBetweenConnections) {
+    KernelWmiLocator shared(KernelWmiLocator::readOnce([this] {
+        ++snapshots;
+        return fixture();
+    }));
+    EXPECT_EQ(GetLanAddress(shared), "192.168.1.20|192.168.1.21");
+    EXPECT_EQ(snapshots, 1);
+}
+
+TEST_F(KernelWmiTest, ReadOnceKeepsNoFailedRead) {
+    bool fail = true;
+    KernelWmiLocator shared(KernelWmiLocator::readOnce([&] {
+        ++snapshots;
+        if (std::exchange(fail, false))
+            throw WmiError(QStringLiteral("kernel not readable"));
+        KernelSnapshot s = fixture();
+        s.routes.clear();
+        return s;
+    }));
+    EXPECT_EQ(
+        RunWmiQuery(shared, ".", "root\\CIMV2", {}, {}, "Win32_IP4RouteTable", table, count, error),
+        -1);
+    EXPECT_EQ(error, "kernel not readable");
+    for (int n = 0; n < 2; ++n) {
+        EXPECT_EQ(RunWmiQuery(shared, ".", "root\\CIMV2", {}, {}, "Win32_NetworkAdapter", table,
+                              count, error),
+                  4);
+        EXPECT_EQ(count, 4);
+        EXPECT_EQ(RunWmiQuery(shared, ".", "root\\CIMV2", {}, {}, "Win32_IP4RouteTable", table,
+                              count, error),
+                  0);
+    }
+    EXPECT_EQ(snapshots, 2);
 }
 
 TEST_F(KernelWmiTest, OtherServersNamespacesAndCredentialsAreRefused) {
