@@ -40,8 +40,7 @@ QList<AdapterRecord> AdapterTable::fromSnapshot(const KernelSnapshot& snapshot) 
             continue;
         AdapterRecord r;
         r.adapterName = i.name;
-        const QString& driver = i.driver;
-        r.description = driver.isEmpty() ? i.name : QStringLiteral("%1 (%2)").arg(i.name, driver);
+        r.description = i.description();
         r.address = i.hardwareAddress.left(8);
         r.index = i.index;
         r.type = adapterType(i);

@@ -8,4 +8,8 @@ bool KernelInterface::isLoopback() const {
     return (flags & IFF_LOOPBACK) != 0;
 }
 
+QString KernelInterface::description() const {
+    return driver.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, driver);
+}
+
 } // namespace zarq

@@ -23,6 +23,8 @@ struct KernelInterface {
     QString driver;                 // driver of the interface's device; empty when virtual
 
     bool isLoopback() const;
+    // The name, followed by the driver in parentheses when the kernel names one.
+    QString description() const;
 };
 
 } // namespace zarq

@@ -81,11 +81,6 @@ QVariant nullWhenEmpty(const QStringList& list) {
     return values;
 }
 
-QString description(const KernelInterface& i) {
-    const QString& driver = i.driver;
-    return driver.isEmpty() ? i.name : QStringLiteral("%1 (%2)").arg(i.name, driver);
-}
-
 // One instance of `c` with the named properties only, in the order asked.
 class InstanceBuilder {
 public:
@@ -137,7 +132,7 @@ public:
         if (name == u"MACAddress")
             return macText(i.hardwareAddress);
         if (name == u"Description" || name == u"Name")
-            return description(i);
+            return i.description();
         if (name == u"IPEnabled")
             return !i.addresses.isEmpty();
         if (name == u"DHCPEnabled")
