@@ -54,17 +54,9 @@ QList<AdapterRecord> AdapterTable::fromSnapshot(const KernelSnapshot& snapshot) 
             r.ipAddressList.append({QStringLiteral("0.0.0.0"), QStringLiteral("0.0.0.0")});
 
         r.gatewayList.clear();
-        for (const KernelRoute& route : snapshot.routes) {
-            if (route.interfaceIndex != i.index || !route.isDefault() || !route.hasGateway())
-                continue;
-            const IpAddrString gateway{KernelSnapshot::dottedText(route.gateway),
-                                       QStringLiteral("255.255.255.255")};
-            bool seen = false;
-            for (const IpAddrString& g : r.gatewayList)
-                seen = seen || g.ipAddress == gateway.ipAddress;
-            if (!seen)
-                r.gatewayList.append(gateway);
-        }
+        for (const quint32 gateway : snapshot.defaultGateways(i.index))
+            r.gatewayList.append(
+                {KernelSnapshot::dottedText(gateway), QStringLiteral("255.255.255.255")});
         if (r.gatewayList.isEmpty())
             r.gatewayList.append(IpAddrString{});
         records.append(r);

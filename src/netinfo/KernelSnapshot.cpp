@@ -147,4 +147,14 @@ const KernelInterface* KernelSnapshot::interfaceByIndex(unsigned index) const {
     return nullptr;
 }
 
+QList<quint32> KernelSnapshot::defaultGateways(unsigned interfaceIndex) const {
+    QList<quint32> gateways;
+    for (const KernelRoute& r : routes) {
+        if (r.interfaceIndex == interfaceIndex && r.isDefault() && r.hasGateway() &&
+            !gateways.contains(r.gateway))
+            gateways.append(r.gateway);
+    }
+    return gateways;
+}
+
 } // namespace zarq

@@ -142,12 +142,8 @@ public:
             for (const KernelAddress& a : i.addresses)
                 list.append(KernelSnapshot::dottedText(name == u"IPAddress" ? a.address : a.mask));
         } else { // DefaultIPGateway
-            for (const KernelRoute& r : m_snapshot.routes) {
-                const QString gateway = KernelSnapshot::dottedText(r.gateway);
-                if (r.interfaceIndex == i.index && r.isDefault() && r.hasGateway() &&
-                    !list.contains(gateway))
-                    list.append(gateway);
-            }
+            for (const quint32 gateway : m_snapshot.defaultGateways(i.index))
+                list.append(KernelSnapshot::dottedText(gateway));
         }
         return nullWhenEmpty(list);
     }
