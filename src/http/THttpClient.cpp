@@ -105,9 +105,6 @@ void THttpClient::postLoginNotice() {
 }
 
 void THttpClient::Get() {
-    if (m_state != httpReady)
-        throw EHttpException("HTTP component " + m_name.toUtf8() + " is busy", 1);
-    m_locationChangeCurCount = 0;
     startRequest(httpGET);
     m_socket.CreateCounter();
     m_socket.Counter()->Reset();
@@ -117,8 +114,7 @@ void THttpClient::Get() {
     wake.setInterval(int(std::clamp(m_timeoutMs, 1u, 1000u)));
     QObject::connect(&wake, &QTimer::timeout, &loop, [&loop] { loop.exit(kWake); });
     wake.start();
-    QEventLoop* const outer = m_waitLoop;
-    m_waitLoop = &loop;
+    m_waitLoop = &loop; // never nested: a second Get on this client is refused as busy
     while (m_state != httpReady) {
         // Sleeps until something happens: socket events, posted notices, the wake-up timer.
         const int rc = loop.exec();
@@ -130,7 +126,7 @@ void THttpClient::Get() {
             abortRequest("Request aborted on timeout", 8);
         }
     }
-    m_waitLoop = outer;
+    m_waitLoop = nullptr;
 
     if (m_statusCode >= 400 && m_statusCode != 401 && m_statusCode != 407)
         throw EHttpException(m_statusText, quint16(m_statusCode));
@@ -157,6 +153,7 @@ void THttpClient::startRequest(THttpRequest kind) {
     if (m_state != httpReady)
         throw EHttpException("HTTP component " + m_name.toUtf8() + " is busy", 1);
     const bool previousKeptOpen = !m_closeReq;
+    m_locationChangeCurCount = 0;
     m_requestType = kind;
     ++m_requestSerial;
     m_replyHeaders.clear();
@@ -233,7 +230,6 @@ void THttpClient::login() {
     } catch (const std::exception& e) {
         m_statusCode = 404;
         m_statusText = QByteArray(e.what());
-        m_connected = false;
         setState(httpReady);
     }
 }
@@ -288,7 +284,6 @@ void THttpClient::onSessionConnected(quint16 error) {
         return;
     }
     m_relocationPending = false;
-    m_connected = true;
     setState(httpConnected);
     if (OnSessionConnected)
         OnSessionConnected(*this, 0);
@@ -299,7 +294,6 @@ void THttpClient::onSessionConnected(quint16 error) {
     } catch (...) {
         // The close ends the transaction without a status.
         m_socket.Close();
-        m_connected = false;
     }
 }
 

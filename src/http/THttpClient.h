@@ -231,7 +231,7 @@ private:
     QByteArray m_targetHost, m_targetPort, m_requestPath;
     QByteArray m_connectedHost, m_connectedPort, m_connectedProtocol;
     bool m_closeReq = false, m_relocationPending = false, m_inHeader = false;
-    bool m_connected = false, m_relocating = false;
+    bool m_relocating = false;
     LineHandler m_lineHandler = LineHandler::None;
     QByteArray m_receiveBuffer;
     qsizetype m_receiveStart = 0; // consumed bytes at the front of the buffer

@@ -206,7 +206,6 @@ void THttpClient::onRelocationClosed() {
     if (const qsizetype hash = url.indexOf('#'); hash >= 0)
         url.truncate(hash);
     deriveDocumentName(SplitHttpUrl(url, m_requestPath).path);
-    m_connected = false;
     m_relocationPending = false;
     m_relocating = false;
     m_inHeader = false;

@@ -258,7 +258,6 @@ void THttpClient::onSessionClosed(quint16 error) {
     m_receiveStart = m_receiveLength = 0;
     if (error != 0)
         m_requestError = error;
-    m_connected = false;
     if (m_inHeader) {
         // Closed inside the header: the transaction is left to its inactivity limit.
         fireHeaderEnd();
