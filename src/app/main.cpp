@@ -20,6 +20,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
@@ -90,11 +91,19 @@ int positiveEnv(const char* name, int fallback) {
 }
 
 // The desktop window is wanted unless --headless is given or there is no display. Decided
-// before the application object exists, since that choice fixes its kind.
+// before the application object exists, since that choice fixes its kind. The options are
+// recognised in every spelling the parser below accepts ("--set-login=NAME", "-help"), so a
+// command that needs no window never tries to reach a display.
 bool wantsDesktop(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--headless") == 0 || std::strcmp(argv[i], "--set-login") == 0 ||
-            std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+        std::string_view arg = argv[i];
+        if (arg == "--")
+            break;
+        if (!arg.starts_with('-'))
+            continue;
+        arg.remove_prefix(arg.starts_with("--") ? 2 : 1);
+        arg = arg.substr(0, arg.find('='));
+        if (arg == "headless" || arg == "set-login" || arg == "help" || arg == "h")
             return false;
     }
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||

@@ -223,3 +223,32 @@ TEST_F(HeadlessEndToEnd, SetLoginRefusesBadInput) {
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 2); // a password option on the command line does not exist
 }
+
+TEST_F(HeadlessEndToEnd, CommandsThatNeedNoWindowNeverReachForTheDisplay) {
+    // A display that cannot be reached (a stale DISPLAY in an ssh session): opening a window
+    // there aborts, so every spelling of these options must keep away from it.
+    const QString config = m_dir.filePath(QStringLiteral("a"));
+    QProcessEnvironment e = env(config);
+    e.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    e.insert(QStringLiteral("DISPLAY"), QStringLiteral(":4242"));
+    ASSERT_FALSE(QFile::exists(QStringLiteral("/tmp/.X11-unix/X4242")));
+    const QStringList commands[] = {
+        {QStringLiteral("--set-login"), QStringLiteral("demo"), QStringLiteral("--password-stdin")},
+        {QStringLiteral("--set-login=demo"), QStringLiteral("--password-stdin")},
+        {QStringLiteral("-set-login"), QStringLiteral("demo"), QStringLiteral("--password-stdin")},
+        {QStringLiteral("--help")},
+        {QStringLiteral("-help")},
+        {QStringLiteral("-h")},
+    };
+    for (const QStringList& args : commands) {
+        QProcess p;
+        p.setProcessEnvironment(e);
+        p.start(kZarq, args);
+        p.write("demo123\n");
+        p.closeWriteChannel();
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << args.join(' ').toStdString();
+        EXPECT_EQ(p.exitCode(), 0) << args.join(' ').toStdString() << "\n"
+                                   << p.readAllStandardError().constData();
+    }
+}
