@@ -139,14 +139,6 @@ QString KernelSnapshot::driverName(const QString& interfaceName) {
     return QFile::decodeName(path.mid(path.lastIndexOf('/') + 1));
 }
 
-const KernelInterface* KernelSnapshot::interfaceByIndex(unsigned index) const {
-    for (const KernelInterface& i : interfaces) {
-        if (i.index == index)
-            return &i;
-    }
-    return nullptr;
-}
-
 QList<quint32> KernelSnapshot::defaultGateways(unsigned interfaceIndex) const {
     QList<quint32> gateways;
     for (const KernelRoute& r : routes) {

@@ -27,8 +27,6 @@ public:
     QList<KernelInterface> interfaces; // in interface-index order
     QList<KernelRoute> routes;
 
-    const KernelInterface* interfaceByIndex(unsigned index) const;
-
     // The next hops of the default routes through the interface, each once, in route order.
     QList<quint32> defaultGateways(unsigned interfaceIndex) const;
 };
