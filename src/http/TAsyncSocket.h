@@ -104,6 +104,10 @@ private:
     void onReadActivated();
     void onWriteActivated();
     void connectEvent(quint16 error);
+    // A notifier fired while connecting: the connect has ended. True when that connection is
+    // open and the event can go on to read or write.
+    bool completeConnect();
+    void writeEvent();
     void readLoop();
     void closeEvent(quint16 error);
     void postWriteEvent();

@@ -169,19 +169,26 @@ void TAsyncSocket::connectEvent(quint16 error) {
         Close();
 }
 
+bool TAsyncSocket::completeConnect() {
+    const quint64 serial = m_connectionSerial;
+    const int err = takeSoError();
+    connectEvent(quint16(err));
+    return err == 0 && m_fd >= 0 && serial == m_connectionSerial;
+}
+
 void TAsyncSocket::onWriteActivated() {
     if (m_fd < 0)
         return;
-    if (m_state == TSocketState::wsConnecting) {
-        const int err = takeSoError();
-        connectEvent(quint16(err));
-        if (err != 0 || m_fd < 0)
-            return;
-    }
+    if (m_state == TSocketState::wsConnecting && !completeConnect())
+        return;
     if (m_state != TSocketState::wsConnected) {
         m_writeNotifier.setEnabled(false);
         return;
     }
+    writeEvent();
+}
+
+void TAsyncSocket::writeEvent() {
     tryToSend();
     if (m_allSent && m_fd >= 0 && OnDataSent)
         OnDataSent(*this, 0);
@@ -192,11 +199,8 @@ void TAsyncSocket::postWriteEvent() {
     QMetaObject::invokeMethod(
         this,
         [this, serial] {
-            if (serial != m_connectionSerial || m_state != TSocketState::wsConnected)
-                return;
-            tryToSend();
-            if (m_allSent && m_fd >= 0 && OnDataSent)
-                OnDataSent(*this, 0);
+            if (serial == m_connectionSerial && m_state == TSocketState::wsConnected)
+                writeEvent();
         },
         Qt::QueuedConnection);
 }
@@ -204,19 +208,8 @@ void TAsyncSocket::postWriteEvent() {
 void TAsyncSocket::onReadActivated() {
     if (m_fd < 0)
         return;
-    if (m_state == TSocketState::wsConnecting) {
-        const int err = takeSoError();
-        if (err != 0)
-            return connectEvent(quint16(err));
-        setState(TSocketState::wsConnected);
-        if (m_counter)
-            m_counter->Reset();
-        m_writeNotifier.setEnabled(m_buffered > 0);
-        if (OnSessionConnected)
-            OnSessionConnected(*this, 0);
-        if (m_fd < 0)
-            return;
-    }
+    if (m_state == TSocketState::wsConnecting && !completeConnect())
+        return;
     // The notifier is level-triggered: bytes waiting mean a read event; none waiting means
     // either the peer's close (a peek sees end of stream), a failure, or nothing at all.
     const qsizetype waiting = RcvdCount();
