@@ -1,22 +1,14 @@
 #include "http/TAsyncSocket.h"
+#include "HttpClientSupport.h"
 #include "ScriptedServer.h"
 #include "http/ESocketException.h"
 #include "support/WaitFor.h"
 
-#include <QTcpServer>
 #include <gtest/gtest.h>
 
 using namespace zarq;
 
 namespace {
-
-quint16 refusedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress(QHostAddress::LocalHost), 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
 
 struct Events {
     QList<QByteArray> log;
@@ -110,7 +102,7 @@ TEST(httpTAsyncSocket, RefusedConnectReports10061ThenClosesOnce) {
     Events ev;
     ev.attach(s);
     s.setAddr("127.0.0.1");
-    s.setPort(QByteArray::number(refusedPort()));
+    s.setPort(QByteArray::number(RefusedPort()));
     s.Connect();
     ASSERT_TRUE(waitFor([&] { return ev.count("closed 0") > 0; }));
     waitFor([] { return false; }, 200); // anything late would show up now
