@@ -181,6 +181,23 @@ TEST(httpRelocation, FollowsToTheNewPathOnANewConnection) {
     EXPECT_EQ(s.client.LocationChangeCurCount(), 2);
 }
 
+TEST(httpRelocation, AbsoluteValueGoesToTheOtherServerAndNamesItsPort) {
+    ScriptedServer second({replyAndStall(kHello)});
+    ScriptedServer first({replyAndStall(
+        "HTTP/1.0 301 Moved\r\nLocation: " + second.url("/there?a=1") + "\r\n\r\n")});
+    SessionClient s;
+    s.client.setURL(first.url("/here"));
+    s.client.Get();
+    EXPECT_EQ(s.client.StatusCode(), 200);
+    EXPECT_EQ(s.bodyBytes(), "hello");
+    ASSERT_EQ(second.requests().size(), 1);
+    EXPECT_TRUE(second.requests()[0].startsWith("GET /there?a=1 HTTP/1.0\r\n"));
+    EXPECT_TRUE(second.requests()[0].contains(
+        "\r\nHost: 127.0.0.1:" + QByteArray::number(second.port()) + "\r\n"))
+        << second.requests()[0].constData();
+    EXPECT_EQ(s.client.RelocationURL(), second.url("/there?a=1"));
+}
+
 TEST(httpRelocation, NotFollowedWhenSwitchedOff) {
     ScriptedServer server({relocate("/new", "moved"), replyAndStall(kHello)});
     SessionClient s;
