@@ -1,6 +1,7 @@
 #include "netinfo/LanAddress.h"
 
 #include "netinfo/KernelWmiLocator.h"
+#include "platform/TextCodec.h"
 
 #include <stdexcept>
 
@@ -15,13 +16,15 @@ struct QueryResult {
 };
 
 // Every query of the resolver goes to this machine's root\CIMV2 with the caller's own
-// credentials. Error texts are not used: a failed query simply yields nothing.
+// credentials. Error texts are not used: a failed query simply yields nothing. The query
+// carries values taken from earlier tables, which are in the system code page: it is read
+// back in that code page, so an adapter with a non-ASCII name is still found.
 QueryResult localQuery(WmiLocator& locator, const QByteArray& query) {
     QueryResult r;
     QString errorText;
     r.columnCount =
         RunWmiQuery(locator, QStringLiteral("."), QStringLiteral("root\\CIMV2"), QString(),
-                    QString(), QString::fromLatin1(query), r.table, r.instanceCount, errorText);
+                    QString(), TextCodec::fromCp936(query), r.table, r.instanceCount, errorText);
     return r;
 }
 

@@ -134,6 +134,14 @@ TEST_F(KernelWmiTest, EveryConnectionTakesAFreshSnapshot) {
     EXPECT_EQ(snapshots, 4);
 }
 
+TEST(KernelWmi, AdapterWithAChineseNameIsFoundByItsSettingID) {
+    KernelSnapshot s = fixture();
+    s.interfaces[1].name = QStringLiteral("网卡0");
+    s.routes[0].interfaceName = s.interfaces[1].name;
+    KernelWmiLocator locator([&] { return s; });
+    EXPECT_EQ(GetLanAddress(locator), "192.168.1.20|192.168.1.21");
+}
+
 TEST_F(KernelWmiTest, ReadOnceSharesOneSnapshotBetweenConnections) {
     KernelWmiLocator shared(KernelWmiLocator::readOnce([this] {
         ++snapshots;
