@@ -6,6 +6,7 @@
 //  - total RSS (VmRSS) and private memory (RssAnon) of the signed-in program.
 // Every run has its own temporary HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR.
 #include "support/ProcessProbe.h"
+#include "support/ReferenceService.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -23,7 +24,6 @@
 namespace {
 
 const QString kZarq = QStringLiteral(ZARQ_BINARY_DIR "/src/app/zarq");
-const QString kService = QStringLiteral(ZARQ_SOURCE_DIR "/tools/zarq-service");
 
 void stop(QProcess& p) {
     if (p.state() == QProcess::NotRunning)
@@ -49,27 +49,11 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString portFile = dir.filePath(QStringLiteral("port"));
 
-    QProcess service;
-    QList<double> signins;
-    QObject::connect(&service, &QProcess::readyReadStandardOutput, [&] {
-        while (service.canReadLine()) {
-            const QList<QByteArray> w = service.readLine().trimmed().split(' ');
-            if (w.size() >= 2 && w[1] == "signin")
-                signins.append(w[0].toDouble());
-        }
-    });
-    service.start(QStringLiteral("python3"),
-                  {kService, QStringLiteral("--port"), QStringLiteral("0"),
-                   QStringLiteral("--port-file"), portFile, QStringLiteral("--events"),
-                   QStringLiteral("--quiet"), QStringLiteral("--account"),
-                   QStringLiteral("bench.dyn.tervan.com=benchpw")});
-    if (!bench::waitFor([&] { return QFile::exists(portFile); }, 30000)) {
-        std::fprintf(stderr, "service did not start\n");
+    bench::ReferenceService service;
+    if (!service.start(portFile, QStringLiteral("bench.dyn.tervan.com=benchpw")))
         return 1;
-    }
-    QFile pf(portFile);
-    pf.open(QIODevice::ReadOnly);
-    const QString host = QStringLiteral("127.0.0.1:") + QString::fromLatin1(pf.readAll().trimmed());
+    const QString host = service.host();
+    QList<double>& signins = service.signins;
 
     int n = 95;
     while (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
@@ -111,17 +95,8 @@ int main(int argc, char** argv) {
         runEnv.insert(QStringLiteral("HOME"), base + QStringLiteral("/home"));
         runEnv.insert(QStringLiteral("XDG_CONFIG_HOME"), base + QStringLiteral("/config"));
         runEnv.insert(QStringLiteral("XDG_RUNTIME_DIR"), base + QStringLiteral("/runtime"));
-        QProcess set;
-        set.setProcessEnvironment(runEnv);
-        set.start(kZarq, {QStringLiteral("--set-login"), QStringLiteral("bench"),
-                          QStringLiteral("--password-stdin"), QStringLiteral("--autologin")});
-        set.write("benchpw\n");
-        set.closeWriteChannel();
-        set.waitForFinished(30000);
-        if (set.exitCode() != 0) {
-            std::fprintf(stderr, "--set-login failed\n");
+        if (!bench::setLogin(kZarq, runEnv, QStringLiteral("bench"), "benchpw"))
             return 1;
-        }
 
         QProcess zarq;
         zarq.setProcessEnvironment(runEnv);
@@ -143,7 +118,7 @@ int main(int argc, char** argv) {
     std::sort(startMs.begin(), startMs.end());
     stop(tray);
     stop(x);
-    stop(service);
+    service.stop();
 
     std::printf("desktop start to signed-in (service sees /auth/), %d runs: median %.1f ms, "
                 "min %.1f ms, max %.1f ms (goal < 300 ms; includes the 100 ms auto-login tick)\n",

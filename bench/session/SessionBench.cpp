@@ -6,6 +6,7 @@
 //  - CPU time and context switches (wake-ups) while it idles between heartbeats at the real
 //    300000 ms period, over IDLE_SECONDS (default 60).
 #include "support/ProcessProbe.h"
+#include "support/ReferenceService.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -22,7 +23,6 @@
 namespace {
 
 const QString kZarq = QStringLiteral(ZARQ_BINARY_DIR "/src/app/zarq");
-const QString kService = QStringLiteral(ZARQ_SOURCE_DIR "/tools/zarq-service");
 
 // utime + stime in clock ticks.
 long cpuTicks(qint64 pid) {
@@ -48,27 +48,11 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString portFile = dir.filePath(QStringLiteral("port"));
 
-    QProcess service;
-    QList<double> signins;
-    QObject::connect(&service, &QProcess::readyReadStandardOutput, [&] {
-        while (service.canReadLine()) {
-            const QList<QByteArray> w = service.readLine().trimmed().split(' ');
-            if (w.size() >= 2 && w[1] == "signin")
-                signins.append(w[0].toDouble());
-        }
-    });
-    service.start(QStringLiteral("python3"),
-                  {kService, QStringLiteral("--port"), QStringLiteral("0"),
-                   QStringLiteral("--port-file"), portFile, QStringLiteral("--events"),
-                   QStringLiteral("--quiet"), QStringLiteral("--account"),
-                   QStringLiteral("bench.dyn.tervan.com=benchpw")});
-    if (!bench::waitFor([&] { return QFile::exists(portFile); }, 30000)) {
-        std::fprintf(stderr, "service did not start\n");
+    bench::ReferenceService service;
+    if (!service.start(portFile, QStringLiteral("bench.dyn.tervan.com=benchpw")))
         return 1;
-    }
-    QFile pf(portFile);
-    pf.open(QIODevice::ReadOnly);
-    const QString host = QStringLiteral("127.0.0.1:") + QString::fromLatin1(pf.readAll().trimmed());
+    const QString host = service.host();
+    QList<double>& signins = service.signins;
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
@@ -76,20 +60,8 @@ int main(int argc, char** argv) {
     env.insert(QStringLiteral("ZARQ_API_HOST"), host);
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    {
-        QProcess set;
-        set.setProcessEnvironment(env);
-        set.start(kZarq, {QStringLiteral("--set-login"), QStringLiteral("bench"),
-                          QStringLiteral("--password-stdin"), QStringLiteral("--autologin")});
-        set.write("benchpw\n");
-        set.closeWriteChannel();
-        set.waitForFinished(30000);
-        if (set.exitCode() != 0) {
-            std::fprintf(stderr, "--set-login failed: %s\n",
-                         set.readAllStandardError().constData());
-            return 1;
-        }
-    }
+    if (!bench::setLogin(kZarq, env, QStringLiteral("bench"), "benchpw"))
+        return 1;
 
     const int runs = 7;
     QList<double> startMs;
@@ -128,8 +100,7 @@ int main(int argc, char** argv) {
     const long sw1 = switches(idle.processId());
     ::kill(pid_t(idle.processId()), SIGTERM);
     idle.waitForFinished(30000);
-    service.terminate();
-    service.waitForFinished(10000);
+    service.stop();
 
     const double tick = double(sysconf(_SC_CLK_TCK));
     std::printf("start to signed-in (service sees /auth/), %d runs: median %.1f ms, min %.1f ms, "
