@@ -1,8 +1,9 @@
 // Sequential GETs of a small body, a new HTTP/1.0 connection each, against one fast local
 // server running in its own thread: THttpClient against libcurl in the same run. Then the CPU
-// one Get costs while a server stalls for 5 seconds.
+// one Get costs while a server stalls for 5 seconds, and the process's memory.
 //   http_bench [N] [client|curl]   (one of them alone: for profiling)
 #include "http/THttpClient.h"
+#include "support/ProcessProbe.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -168,6 +169,8 @@ int main(int argc, char** argv) {
     }
     runClient(url, 50); // warm-up of both
     runCurl(url, 50);
+    const qint64 pid = QCoreApplication::applicationPid();
+    const long rssWarm = bench::statusField(pid, "VmRSS:");
     // Interleaved rounds, so that a burst of load from elsewhere on the machine hits both.
     const int rounds = 10;
     Result ours{0, 0}, curl{0, 0};
@@ -183,6 +186,11 @@ int main(int argc, char** argv) {
     std::printf("%-12s %12.0f %18.1f\n", "libcurl", n / curl.wall, curl.cpu / n * 1e6);
     std::printf("ratio THttpClient/libcurl: rate %.2f, CPU per request %.2f\n",
                 (n / ours.wall) / (n / curl.wall), (ours.cpu / n) / (curl.cpu / n));
+
+    // Both clients share the process, so the peak covers both; growth after the warm-up would
+    // show memory kept per request.
+    std::printf("memory: peak %ld kB, resident after warm-up %ld kB, after all rounds %ld kB\n",
+                bench::statusField(pid, "VmHWM:"), rssWarm, bench::statusField(pid, "VmRSS:"));
 
     StallServer stall;
     zarq::THttpClient client;
