@@ -8,7 +8,7 @@
 namespace zarq {
 
 // What the kernel says about interfaces, their IPv4 addresses and the IPv4 routes at one
-// moment. Taken afresh for every WMI connection and every adapter report.
+// moment. Taken afresh for every LAN address resolution and every adapter report.
 class KernelSnapshot {
 public:
     // Reads interfaces and addresses with getifaddrs and the main routing table from

@@ -8,7 +8,8 @@
 namespace zarq {
 
 // The WMI stand-in: connects to this machine's root\CIMV2 only, and every connection
-// answers from its own fresh snapshot of the kernel's interfaces and routes.
+// answers from the snapshot of the kernel's interfaces and routes that its source gives
+// (by default a fresh one for each connection).
 class KernelWmiLocator : public WmiLocator {
 public:
     using SnapshotSource = std::function<KernelSnapshot()>;
