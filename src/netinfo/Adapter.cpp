@@ -1,19 +1,10 @@
 #include "netinfo/Adapter.h"
 
-#include <stdexcept>
-#include <string>
+#include "netinfo/ListItem.h"
+
+#include <algorithm>
 
 namespace zarq {
-
-namespace {
-
-const TInfoIPAddress& at(const QList<TInfoIPAddress>& list, int i) {
-    if (i < 0 || i >= list.size())
-        throw std::out_of_range("List index out of bounds (" + std::to_string(i) + ")");
-    return list.at(i);
-}
-
-} // namespace
 
 TAdapter::TAdapter(const AdapterRecord& record)
     : AdapterName(record.adapterName), Description(record.description),
@@ -29,11 +20,11 @@ TAdapter::TAdapter(const AdapterRecord& record)
 }
 
 const TInfoIPAddress& TAdapter::IPAddresses(int i) const {
-    return at(m_ipAddresses, i);
+    return listItem(m_ipAddresses, i);
 }
 
 const TInfoIPAddress& TAdapter::Gateways(int i) const {
-    return at(m_gateways, i);
+    return listItem(m_gateways, i);
 }
 
 QString MacToText(const QByteArray& bytes, quint32 count) {

@@ -1,9 +1,7 @@
 #include "netinfo/IPInfo.h"
 
 #include "netinfo/AdapterTable.h"
-
-#include <stdexcept>
-#include <string>
+#include "netinfo/ListItem.h"
 
 namespace zarq {
 
@@ -16,9 +14,7 @@ TIPInfo::TIPInfo(const Source& source) {
 }
 
 const TAdapter& TIPInfo::Adapters(int i) const {
-    if (i < 0 || i >= m_adapters.size())
-        throw std::out_of_range("List index out of bounds (" + std::to_string(i) + ")");
-    return m_adapters.at(i);
+    return listItem(m_adapters, i);
 }
 
 } // namespace zarq
