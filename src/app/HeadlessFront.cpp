@@ -1,5 +1,6 @@
 #include "app/HeadlessFront.h"
 
+#include "app/LogLine.h"
 #include "http/EHttpException.h"
 #include "platform/TextCodec.h"
 #include "session/LoginSettings.h"
@@ -34,9 +35,7 @@ HeadlessFront::HeadlessFront(Options options, FILE* log)
 HeadlessFront::~HeadlessFront() = default;
 
 void HeadlessFront::say(const QString& line) {
-    const QByteArray bytes = (QStringLiteral("zarq: ") + line + u'\n').toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), m_log);
-    std::fflush(m_log);
+    writeLogLine(m_log, line);
 }
 
 QString HeadlessFront::text(const QByteArray& cp936) const {
@@ -78,8 +77,7 @@ void HeadlessFront::autoLoginTick() {
     try {
         LoginSettings::savesetting(m_registry, m_boxes, m_session->state().LoginKey);
     } catch (const ERegistryException& e) {
-        say(e.detail().isEmpty() ? e.message()
-                                 : QStringLiteral("%1 (%2)").arg(e.message(), e.detail()));
+        say(e.messageWithDetail());
         finish(ExitError);
         return;
     }

@@ -1,5 +1,6 @@
 #include "app/SetLoginCommand.h"
 
+#include "app/LogLine.h"
 #include "platform/RegistryStore.h"
 #include "session/LoginBoxes.h"
 #include "session/LoginSettings.h"
@@ -10,12 +11,6 @@
 namespace zarq {
 
 namespace {
-
-void say(FILE* log, const QString& line) {
-    const QByteArray bytes = (QStringLiteral("zarq: ") + line + u'\n').toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), log);
-    std::fflush(log);
-}
 
 // The password box holds at most 32 characters.
 constexpr qsizetype kMaxPassword = 32;
@@ -62,7 +57,7 @@ int SetLoginCommand::run(const ZarqConfig& config, const QString& settingsPath, 
         LoginSettings::loadsetting(registry, boxes, loginKey);
     } catch (const ERegistryException& e) {
         // What was saved could not be read in full; the new settings are written all the same.
-        say(log, e.message());
+        writeLogLine(log, e.message());
     }
     const QString oldName = boxes.Edit1;
     const QString oldZone = boxes.ComboBox1;
@@ -77,9 +72,10 @@ int SetLoginCommand::run(const ZarqConfig& config, const QString& settingsPath, 
             }
         }
         if (!found) {
-            say(log, QStringLiteral("the parent zone \"%1\" is not offered (offered: %2); set "
-                                    "ZARQ_ZONE to offer another")
-                         .arg(*zone, boxes.ComboBox1Items.join(QStringLiteral(", "))));
+            writeLogLine(log,
+                         QStringLiteral("the parent zone \"%1\" is not offered (offered: %2); set "
+                                        "ZARQ_ZONE to offer another")
+                             .arg(*zone, boxes.ComboBox1Items.join(QStringLiteral(", "))));
             return 2;
         }
     }
@@ -90,30 +86,32 @@ int SetLoginCommand::run(const ZarqConfig& config, const QString& settingsPath, 
     if (passwordFromStdin) {
         const std::optional<QString> password = readPassword(in, log);
         if (!password) {
-            say(log, QStringLiteral("no password on standard input"));
+            writeLogLine(log, QStringLiteral("no password on standard input"));
             return 2;
         }
         if (password->size() > kMaxPassword) {
-            say(log, QStringLiteral("the password is longer than %1 characters").arg(kMaxPassword));
+            writeLogLine(
+                log, QStringLiteral("the password is longer than %1 characters").arg(kMaxPassword));
             return 2;
         }
         boxes.PasswordEdit1 = *password;
         boxes.CheckBox1 = true;
     } else if (!boxes.PasswordEdit1.isEmpty() &&
                (boxes.Edit1 != oldName || boxes.ComboBox1 != oldZone)) {
-        say(log, QStringLiteral("note: the saved key was made for %1.%2; give --password-stdin "
-                                "to make one for %3.%4")
-                     .arg(oldName, oldZone, boxes.Edit1, boxes.ComboBox1));
+        writeLogLine(log,
+                     QStringLiteral("note: the saved key was made for %1.%2; give --password-stdin "
+                                    "to make one for %3.%4")
+                         .arg(oldName, oldZone, boxes.Edit1, boxes.ComboBox1));
     }
     try {
         LoginSettings::savesetting(registry, boxes, loginKey);
     } catch (const ERegistryException& e) {
-        say(log, e.detail().isEmpty() ? e.message()
-                                      : QStringLiteral("%1 (%2)").arg(e.message(), e.detail()));
+        writeLogLine(log, e.messageWithDetail());
         return 1;
     }
     const bool keySaved = boxes.CheckBox1 && !boxes.PasswordEdit1.isEmpty();
-    say(log, QStringLiteral("saved to %1: name %2, zone %3, LAN %4, auto-login %5, %6")
+    writeLogLine(
+        log, QStringLiteral("saved to %1: name %2, zone %3, LAN %4, auto-login %5, %6")
                  .arg(registry.filePath(), boxes.Edit1, boxes.ComboBox1,
                       boxes.Checkbox3 ? QStringLiteral("on") : QStringLiteral("off"),
                       boxes.CheckBox2 ? QStringLiteral("on") : QStringLiteral("off"),

@@ -1,5 +1,6 @@
 #include "app/DiagnosticCommands.h"
 #include "app/HeadlessFront.h"
+#include "app/LogLine.h"
 #include "app/SetLoginCommand.h"
 #include "app/SignalPipe.h"
 #include "netinfo/BrowserIdentity.h"
@@ -80,8 +81,7 @@ const char* const kHelp =
     "Other environment: ZARQ_UPDATE_URL, ZARQ_SITE (used by the desktop program).\n";
 
 void printErr(const QString& line) {
-    const QByteArray bytes = (QStringLiteral("zarq: ") + line + u'\n').toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    zarq::writeLogLine(stderr, line);
 }
 
 int positiveEnv(const char* name, int fallback) {

@@ -14,6 +14,10 @@ public:
 
     QString message() const { return m_message; }
     QString detail() const { return m_detail; }
+    // For a log line: the message, then the reason in parentheses when there is one.
+    QString messageWithDetail() const {
+        return m_detail.isEmpty() ? m_message : QStringLiteral("%1 (%2)").arg(m_message, m_detail);
+    }
 
     static ERegistryException invalidDataType(const QString& valueName) {
         return ERegistryException(QStringLiteral("Invalid data type for '%1'").arg(valueName));
