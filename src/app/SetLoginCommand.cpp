@@ -63,21 +63,11 @@ int SetLoginCommand::run(const ZarqConfig& config, const QString& settingsPath, 
     const QString oldZone = boxes.ComboBox1;
 
     boxes.Edit1 = name.toLower(); // the name box turns letters into lower case
-    if (zone) {
-        bool found = false;
-        for (const QString& entry : boxes.ComboBox1Items) {
-            if (entry.compare(*zone, Qt::CaseInsensitive) == 0) {
-                boxes.ComboBox1 = entry;
-                found = true;
-            }
-        }
-        if (!found) {
-            writeLogLine(log,
-                         QStringLiteral("the parent zone \"%1\" is not offered (offered: %2); set "
-                                        "ZARQ_ZONE to offer another")
-                             .arg(*zone, boxes.ComboBox1Items.join(QStringLiteral(", "))));
-            return 2;
-        }
+    if (zone && !boxes.selectZone(*zone)) {
+        writeLogLine(log, QStringLiteral("the parent zone \"%1\" is not offered (offered: %2); set "
+                                         "ZARQ_ZONE to offer another")
+                              .arg(*zone, boxes.ComboBox1Items.join(QStringLiteral(", "))));
+        return 2;
     }
     if (lan)
         boxes.Checkbox3 = *lan;

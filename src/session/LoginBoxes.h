@@ -17,6 +17,18 @@ struct LoginBoxes {
     bool CheckBox2 = true;      // "自动登录": sign in by itself at start
     bool Checkbox3 = false;     // "同时获取内网动态域名": the LAN option
 
+    // Selects the zone list's entry equal to `zone` without regard to letter case. False when
+    // no entry matches; the box then keeps the text it had.
+    bool selectZone(const QString& zone) {
+        for (const QString& entry : ComboBox1Items) {
+            if (entry.compare(zone, Qt::CaseInsensitive) == 0) {
+                ComboBox1 = entry;
+                return true;
+            }
+        }
+        return false;
+    }
+
     // The boxes as the dialog is designed: empty name and password, the zone list holding
     // `parentZone` alone, which is also the box's text.
     static LoginBoxes designState(const QString& parentZone) {

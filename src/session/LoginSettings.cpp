@@ -46,15 +46,8 @@ void LoginSettings::loadsetting(RegistryStore& registry, LoginBoxes& boxes, QByt
         return;
     if (registry.ValueExists(kLoginName))
         boxes.Edit1 = registry.ReadString(kLoginName);
-    if (registry.ValueExists(kLoginDomain)) {
-        const QString zone = registry.ReadString(kLoginDomain);
-        for (const QString& entry : boxes.ComboBox1Items) {
-            if (entry.compare(zone, Qt::CaseInsensitive) == 0) {
-                boxes.ComboBox1 = entry;
-                break;
-            }
-        }
-    }
+    if (registry.ValueExists(kLoginDomain))
+        boxes.selectZone(registry.ReadString(kLoginDomain));
     if (registry.ValueExists(kPassword)) {
         loginKey = TextCodec::toCp936(registry.ReadString(kPassword));
         if (!loginKey.isEmpty()) {
