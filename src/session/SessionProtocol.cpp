@@ -83,6 +83,14 @@ QByteArray SessionProtocol::fetch(const QByteArray& url) {
     return TextCodec::trimmed(stream.data());
 }
 
+std::optional<QByteArray> SessionProtocol::tryFetch(const QByteArray& url) {
+    try {
+        return fetch(url);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 void SessionProtocol::gotologin() {
     Operation op(*this);
     const QByteArray name = TextCodec::toCp936(m_boxes.Edit1);
@@ -96,21 +104,17 @@ void SessionProtocol::gotologin() {
     // The window shows its signing-in state before the first blocking request.
     QCoreApplication::processEvents();
 
-    QByteArray address;
-    try {
-        m_httpClient1->setNoCache(true);
-        address = fetch("http://" + m_echoHost + "/");
-    } catch (const std::exception&) {
-        post(WM_NET_ERROR);
-        m_state.PublicIP.clear();
-        return;
-    }
-    if (!passesInetAddr(address)) {
+    // A failed request, a text that is no address and an empty sign-in reply all end the same
+    // way: the service could not be reached as far as the user can tell.
+    auto fail = [this] {
         m_state.PublicIP.clear();
         post(WM_NET_ERROR);
-        return;
-    }
-    m_state.PublicIP = address;
+    };
+    m_httpClient1->setNoCache(true);
+    const std::optional<QByteArray> address = tryFetch("http://" + m_echoHost + "/");
+    if (!address || !passesInetAddr(*address))
+        return fail();
+    m_state.PublicIP = *address;
     m_state.LanIP = GetLanAddress();
     post(WM_IP_INFO);
 
@@ -119,23 +123,12 @@ void SessionProtocol::gotologin() {
         "http://" + m_apiHost + "/auth/?domain=" + m_state.FullDomain + "&key=" + requestKey;
     if (m_boxes.Checkbox3 && !m_state.LanIP.isEmpty())
         url += "&inip=" + m_state.LanIP;
-    QByteArray reply;
-    try {
-        m_httpClient1->setNoCache(true);
-        reply = fetch(url);
-    } catch (const std::exception&) {
-        post(WM_NET_ERROR);
-        m_state.PublicIP.clear();
-        return;
-    }
-    if (reply.isEmpty()) {
-        post(WM_NET_ERROR);
-        m_state.PublicIP.clear();
-        return;
-    }
-    switch (reply[0]) {
+    const std::optional<QByteArray> reply = tryFetch(url);
+    if (!reply || reply->isEmpty())
+        return fail();
+    switch (reply->at(0)) {
     case '0':
-        m_state.SessionID = reply.mid(2);
+        m_state.SessionID = reply->mid(2);
         m_timer1.start(m_heartbeatMs);
         post(WM_LOGIN_OK);
         break;

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace zarq {
 
@@ -68,7 +69,8 @@ signals:
 
 private:
     class Operation;
-    QByteArray fetch(const QByteArray& url);
+    QByteArray fetch(const QByteArray& url); // throws what the client's Get throws
+    std::optional<QByteArray> tryFetch(const QByteArray& url); // nullopt when the request fails
     void post(SessionNoticeNumber number);
 
     LoginBoxes& m_boxes;
