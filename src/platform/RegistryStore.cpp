@@ -217,24 +217,24 @@ void RegistryStore::store(const QString& name, const std::function<void(Registry
     m_doc = latest;
 }
 
-void RegistryStore::WriteString(const QString& name, const QString& value) {
+void RegistryStore::put(RegistryValue value) {
+    const QString name = value.name;
     store(name, [&](RegistryKey& key) {
-        RegistryValue v{name, RegSz, value, 0, {}};
-        if (RegistryValue* existing = key.find(name))
-            *existing = RegistryValue{existing->name, RegSz, value, 0, {}};
-        else
-            key.values.append(v);
+        if (RegistryValue* existing = key.find(name)) {
+            value.name = existing->name; // an existing value keeps its spelling
+            *existing = value;
+        } else {
+            key.values.append(value);
+        }
     });
 }
 
+void RegistryStore::WriteString(const QString& name, const QString& value) {
+    put(RegistryValue{name, RegSz, value, 0, {}});
+}
+
 void RegistryStore::WriteInteger(const QString& name, qint32 value) {
-    store(name, [&](RegistryKey& key) {
-        const quint32 number = static_cast<quint32>(value);
-        if (RegistryValue* existing = key.find(name))
-            *existing = RegistryValue{existing->name, RegDword, {}, number, {}};
-        else
-            key.values.append(RegistryValue{name, RegDword, {}, number, {}});
-    });
+    put(RegistryValue{name, RegDword, {}, static_cast<quint32>(value), {}});
 }
 
 bool RegistryStore::DeleteValue(const QString& name) {

@@ -57,6 +57,7 @@ private:
                        QString& reason) const;
     [[noreturn]] void quarantine(const RegistryParseError& parseError);
     void store(const QString& name, const std::function<void(RegistryKey&)>& change);
+    void put(RegistryValue value);
     QString fullPath() const;
     const RegistryKey* currentKey() const;
 

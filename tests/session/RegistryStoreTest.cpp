@@ -61,6 +61,22 @@ TEST_F(RegistryStoreTest, ValuesPersistPrivatelyAcrossStores) {
     EXPECT_TRUE(fileContent().contains("[HKEY_CURRENT_USER\\software\\tervan\\zarq]"));
 }
 
+TEST_F(RegistryStoreTest, ARewriteReplacesTheValueOfAnySpellingInPlace) {
+    RegistryStore store(path());
+    ASSERT_TRUE(store.OpenKey(kKey, true));
+    store.WriteString(QStringLiteral("password"), QStringLiteral("old"));
+    store.WriteInteger(QStringLiteral("autologin"), 1);
+    // Another spelling and another type: still the one value, where it was, as first spelt.
+    store.WriteInteger(QStringLiteral("PASSWORD"), 7);
+    store.WriteString(QStringLiteral("AutoLogin"), QStringLiteral("on"));
+    EXPECT_EQ(fileContent(), QByteArray("Windows Registry Editor Version 5.00\n\n"
+                                        "[HKEY_CURRENT_USER\\software\\tervan\\zarq]\n"
+                                        "\"password\"=dword:00000007\n"
+                                        "\"autologin\"=\"on\"\n"));
+    EXPECT_EQ(store.ReadInteger(QStringLiteral("password")), 7);
+    EXPECT_THROW(store.ReadString(QStringLiteral("password")), ERegistryException);
+}
+
 TEST_F(RegistryStoreTest, WrongTypeAndMissingValueRaiseTheirTexts) {
     RegistryStore store(path());
     ASSERT_TRUE(store.OpenKey(kKey, true));
