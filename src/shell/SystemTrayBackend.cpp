@@ -31,9 +31,7 @@ void SystemTrayBackend::popUpMenu(QMenu*, const QPoint&) {
 }
 
 void SystemTrayBackend::show() {
-    // hide() first, so that a repeated show() really registers the icon with a tray host
-    // that came back.
-    m_icon.hide();
+    // A visible QSystemTrayIcon docks itself again whenever a tray host (re)appears.
     m_icon.show();
 }
 

@@ -20,10 +20,6 @@ TTrayIcon::TTrayIcon(QWidget* owner, std::unique_ptr<TrayBackend> backend)
     DoubleClickTimer.setInterval(QApplication::doubleClickInterval());
     connect(&DoubleClickTimer, &QTimer::timeout, this, &TTrayIcon::onDoubleClickTimer);
 
-    m_trayWatch.setInterval(kDefaultTrayWatchMs);
-    connect(&m_trayWatch, &QTimer::timeout, this, &TTrayIcon::onTrayWatch);
-    m_trayWasAvailable = m_backend->isAvailable();
-
     if (owner)
         owner->installEventFilter(this);
 }
@@ -44,14 +40,8 @@ void TTrayIcon::setIconVisible(bool visible) {
         m_backend->setIcon(m_icon);
         updateTip();
         m_backend->show();
-        // Watch the tray host only while there is an icon to put back.
-        if (!m_trayWatch.isActive()) {
-            m_trayWasAvailable = m_backend->isAvailable();
-            m_trayWatch.start();
-        }
     } else {
         m_backend->hide();
-        m_trayWatch.stop();
     }
 }
 
@@ -143,14 +133,6 @@ void TTrayIcon::onDoubleClickTimer() {
         emit Click();
     }
     DoubleClicked = false;
-}
-
-void TTrayIcon::onTrayWatch() {
-    const bool available = m_backend->isAvailable();
-    // A tray host that came back has forgotten our icon: add it again.
-    if (available && !m_trayWasAvailable && m_iconVisible)
-        setIconVisible(true);
-    m_trayWasAvailable = available;
 }
 
 void TTrayIcon::HideToTray() {

@@ -32,13 +32,13 @@ namespace zarq {
 // keeps the icon; showAndRaise() brings it back. Without a tray host, minimising stays a
 // plain minimise, so the window keeps its taskbar entry and never becomes unreachable.
 //
-// When the tray host restarts (it disappears and comes back), the icon is added again; while
-// the icon is visible the host is looked at every trayWatchInterval() ms.
+// When the tray host restarts (it disappears and comes back), the notification area itself
+// adds the icon again: QSystemTrayIcon puts a visible icon into a tray that becomes
+// available, so nothing here wakes up to look for the host.
 class TTrayIcon : public QObject {
     Q_OBJECT
 public:
     static constexpr int kMaxHint = 127;
-    static constexpr int kDefaultTrayWatchMs = 3000;
 
     // `backend` defaults to the real notification area (SystemTrayBackend).
     explicit TTrayIcon(QWidget* owner, std::unique_ptr<TrayBackend> backend = nullptr);
@@ -74,10 +74,8 @@ public:
     // empty or ShowHint is off.
     static QString tipText(const QString& hint, bool showHint);
 
-    // Test seams: the double-click interval (default: the desktop's) and the tray host check.
+    // Test seam: the double-click interval (default: the desktop's).
     void setDoubleClickInterval(int ms) { DoubleClickTimer.setInterval(ms); }
-    void setTrayWatchInterval(int ms) { m_trayWatch.setInterval(ms); }
-    int trayWatchInterval() const { return m_trayWatch.interval(); }
     bool clickPending() const { return DoubleClickTimer.isActive(); }
     TrayBackend* backend() const { return m_backend.get(); }
 
@@ -93,7 +91,6 @@ protected:
 private:
     void onMouseEvent(TrayBackend::Event event, QPoint pos);
     void onDoubleClickTimer();
-    void onTrayWatch();
     void popUp(const QPoint& pos);
     void updateTip();
 
@@ -109,8 +106,6 @@ private:
     bool m_minimizeToTray = false;
 
     TSimpleTimer DoubleClickTimer;
-    TSimpleTimer m_trayWatch;
-    bool m_trayWasAvailable = false;
     bool LeftDown = false;
     bool ClickPending = false;
     bool DoubleClicked = false;

@@ -36,7 +36,8 @@ public:
     virtual void setMenu(QMenu* menu) = 0;
     // Shows `menu` at `pos` on a right press (a host that shows the menu itself ignores it).
     virtual void popUpMenu(QMenu* menu, const QPoint& pos) = 0;
-    // Adds the icon to the tray (again, after the tray host restarted); removes it.
+    // Adds the icon to the tray and keeps it there, also across a restart of the tray host;
+    // removes it.
     virtual void show() = 0;
     virtual void hide() = 0;
 

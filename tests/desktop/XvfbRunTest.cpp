@@ -1,6 +1,7 @@
 // The built program on a real X display (Xvfb) with a tray host (trayer), against the
-// reference service: auto-login at start, a second start that only raises the first, and a
-// signal that signs out before the program ends.
+// reference service: auto-login at start, a second start that only raises the first, a
+// signal that signs out before the program ends, and the tray icon coming back when the tray
+// host restarts.
 #include "support/WaitFor.h"
 
 #include <QCoreApplication>
@@ -18,6 +19,8 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <memory>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -34,6 +37,69 @@ QByteArray httpGet(quint16 port, const QByteArray& target) {
     reply += socket.readAll();
     const qsizetype body = reply.indexOf("\r\n\r\n");
     return body < 0 ? QByteArray() : reply.mid(body + 4);
+}
+
+// One X connection for the checks below; null when the display cannot be reached.
+using XConnection = std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t*)>;
+XConnection connectTo(const QString& display) {
+    XConnection x(xcb_connect(display.toLocal8Bit().constData(), nullptr), xcb_disconnect);
+    if (xcb_connection_has_error(x.get()))
+        x.reset();
+    return x;
+}
+
+xcb_atom_t atomOf(xcb_connection_t* x, const QByteArray& name) {
+    std::unique_ptr<xcb_intern_atom_reply_t, void (*)(void*)> reply(
+        xcb_intern_atom_reply(x, xcb_intern_atom(x, 0, name.size(), name.data()), nullptr), free);
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+// Whether a tray host owns the tray selection of the display's first screen.
+bool trayHostRunning(const QString& display) {
+    const XConnection x = connectTo(display);
+    if (!x)
+        return false;
+    std::unique_ptr<xcb_get_selection_owner_reply_t, void (*)(void*)> owner(
+        xcb_get_selection_owner_reply(
+            x.get(), xcb_get_selection_owner(x.get(), atomOf(x.get(), "_NET_SYSTEM_TRAY_S0")),
+            nullptr),
+        free);
+    return owner && owner->owner != XCB_WINDOW_NONE;
+}
+
+// Whether a window of process `pid` sits inside another window on `display`. The display has
+// no window manager, so the program's own windows are children of the root; only a tray icon
+// that the tray host has docked (reparented into its panel) is found deeper.
+bool trayIconDocked(const QString& display, qint64 pid) {
+    const XConnection x = connectTo(display);
+    if (!x)
+        return false;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x.get())).data->root;
+    const xcb_atom_t pidAtom = atomOf(x.get(), "_NET_WM_PID");
+    QList<xcb_window_t> pending{root};
+    while (!pending.isEmpty()) {
+        const xcb_window_t window = pending.takeLast();
+        std::unique_ptr<xcb_query_tree_reply_t, void (*)(void*)> tree(
+            xcb_query_tree_reply(x.get(), xcb_query_tree(x.get(), window), nullptr), free);
+        if (!tree)
+            continue; // gone meanwhile
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            pending << children[i];
+            if (window == root)
+                continue;
+            std::unique_ptr<xcb_get_property_reply_t, void (*)(void*)> owner(
+                xcb_get_property_reply(
+                    x.get(),
+                    xcb_get_property(x.get(), 0, children[i], pidAtom, XCB_ATOM_CARDINAL, 0, 1),
+                    nullptr),
+                free);
+            if (owner && xcb_get_property_value_length(owner.get()) == 4 &&
+                *static_cast<const quint32*>(xcb_get_property_value(owner.get())) == pid)
+                return true;
+        }
+    }
+    return false;
 }
 
 class XvfbRunTest : public testing::TestWithParam<int> {
@@ -141,10 +207,11 @@ protected:
         return names.isEmpty() ? QString()
                                : names[0].toObject().value(QStringLiteral("state")).toString();
     }
-    QByteArray events() {
-        QFile f(tmp.filePath(QStringLiteral("events")));
+    QByteArray fileText(const char* name) {
+        QFile f(tmp.filePath(QString::fromLatin1(name)));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
+    QByteArray events() { return fileText("events"); }
 
     QString xvfb, trayer, display;
     QTemporaryDir tmp;
@@ -189,6 +256,28 @@ TEST_P(XvfbRunTest, AutoLogsInIgnoresASecondStartAndSignsOutOnTheSignal) {
     EXPECT_EQ(zarq.exitCode(), 0);
     EXPECT_TRUE(events().contains("signout alice.dyn.tervan.com")) << events().constData();
     EXPECT_EQ(stateOfAlice(), QStringLiteral("signed out"));
+}
+
+// The tray host forgets its icons when it restarts; the program's icon is docked again without
+// any action by the user.
+TEST_F(XvfbRunTest, TheTrayIconComesBackWhenTheTrayHostRestarts) {
+    ASSERT_TRUE(waitFor([&] { return trayHostRunning(display); }))
+        << "trayer: " << fileText("trayer.log").constData()
+        << "Xvfb: " << fileText("xvfb.log").constData();
+    zarq.setProcessEnvironment(env);
+    zarq.setStandardErrorFile(tmp.filePath(QStringLiteral("zarq.log")));
+    zarq.start(QStringLiteral(ZARQ_PROGRAM), {});
+    ASSERT_TRUE(zarq.waitForStarted(10000));
+    ASSERT_TRUE(waitFor([&] { return trayIconDocked(display, zarq.processId()); }));
+
+    tray.terminate();
+    ASSERT_TRUE(tray.waitForFinished(10000));
+    ASSERT_TRUE(waitFor([&] { return !trayIconDocked(display, zarq.processId()); }));
+
+    startTrayHost();
+    ASSERT_TRUE(waitFor([&] { return trayHostRunning(display); }));
+    EXPECT_TRUE(waitFor([&] { return trayIconDocked(display, zarq.processId()); }));
+    EXPECT_EQ(zarq.state(), QProcess::Running);
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, XvfbRunTest, testing::Values(SIGTERM, SIGINT),
