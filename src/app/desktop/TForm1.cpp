@@ -238,10 +238,7 @@ QUrl TForm1::homePage() const {
 }
 
 QUrl TForm1::registrationPage() const {
-    QByteArray site = m_environment.login.config.site;
-    while (site.endsWith('/'))
-        site.chop(1);
-    return QUrl(QString::fromLatin1(site + "/reg.php"));
+    return zArqLogin->registrationPage();
 }
 
 void TForm1::openPage(const QUrl& url) {

@@ -232,13 +232,17 @@ void TzArqLogin::SkinButton1Click() {
     gotologin();
 }
 
-void TzArqLogin::SkinLinkLabel1Click() {
-    // The registration page, as the main window's "免费注册" opens it.
+QUrl TzArqLogin::registrationPage() const {
     QByteArray site = m_environment.config.site;
     while (site.endsWith('/'))
         site.chop(1);
+    return QUrl(QString::fromLatin1(site + "/reg.php"));
+}
+
+void TzArqLogin::SkinLinkLabel1Click() {
+    // The registration page, as the main window's "免费注册" opens it.
     if (m_environment.openUrl)
-        m_environment.openUrl(QUrl(QString::fromLatin1(site + "/reg.php")));
+        m_environment.openUrl(registrationPage());
 }
 
 void TzArqLogin::showEvent(QShowEvent* event) {

@@ -88,6 +88,10 @@ public:
     void Timer1Timer() { m_session->Timer1Timer(); }
     void gotologout() { m_session->gotologout(); }
 
+    // The vendor site's registration page ("/reg.php"), which both this dialog's "注册" and the
+    // main window's "免费注册" open.
+    QUrl registrationPage() const;
+
     // Whether the creation steps all ran (they stop at a failed load).
     bool creationCompleted() const { return m_created; }
     // Switches Timer2 on, once per run and only after a completed creation.
