@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     QProcess x;
     x.start(xvfb,
             {display, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24"),
-             QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+             QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
     if (!bench::waitFor([&] { return QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)); },
                         30000)) {
         std::fprintf(stderr, "Xvfb did not start\n");

@@ -161,11 +161,14 @@ protected:
 
     void startDisplay() {
         // Xvfb picks a free display number itself and writes it to the given descriptor, so
-        // tests running side by side never race for the same number.
+        // tests running side by side never race for the same number. -noreset: by default the
+        // server resets whenever its last client leaves, and a client connecting during that
+        // reset (trayer, right after one of this test's own short probes) is turned away.
         x.setStandardErrorFile(tmp.filePath(QStringLiteral("xvfb.log")));
-        x.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                       QStringLiteral("0"), QStringLiteral("1024x768x24"),
-                       QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        x.start(xvfb,
+                {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                 QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                 QStringLiteral("tcp"), QStringLiteral("-noreset")});
         ASSERT_TRUE(x.waitForStarted(10000));
         QByteArray number;
         ASSERT_TRUE(waitFor([&] {
@@ -174,13 +177,21 @@ protected:
         }));
         ASSERT_EQ(x.state(), QProcess::Running) << "Xvfb ended at once";
         display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+        // Go on only once the display really answers.
+        ASSERT_TRUE(waitFor([&] { return bool(connectTo(display)); }))
+            << "display " << display.toStdString() << " does not answer";
     }
 
+    // Starts trayer and waits until it holds the tray.
     void startTrayHost() {
         tray.setProcessEnvironment(env);
         tray.setStandardErrorFile(tmp.filePath(QStringLiteral("trayer.log")));
         tray.start(trayer, {});
         ASSERT_TRUE(tray.waitForStarted(10000));
+        ASSERT_TRUE(waitFor(
+            [&] { return trayHostRunning(display) || tray.state() == QProcess::NotRunning; }));
+        ASSERT_EQ(tray.state(), QProcess::Running)
+            << "trayer: " << fileText("trayer.log").constData();
     }
 
     int run(const QStringList& args, const QByteArray& input = {}) {
