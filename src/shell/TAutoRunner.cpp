@@ -2,7 +2,6 @@
 
 #include "platform/ProgramPath.h"
 
-
 namespace zarq {
 
 namespace {
