@@ -70,7 +70,10 @@ TEST_P(NotDotted, GoesToTheSystemLookup) {
     EXPECT_TRUE(ev.log.first().startsWith("lookup "));
 }
 
-INSTANTIATE_TEST_SUITE_P(http, NotDotted, testing::Values("1.2.3", "1.2.3.256", "localhost"));
+// Only names the resolver answers without asking a name server ("1.2.3" is numeric to it,
+// "localhost" is in /etc/hosts), so the test sends nothing beyond this machine. Which texts are
+// dotted addresses (1.2.3.256 is not) is the pure function's table.
+INSTANTIATE_TEST_SUITE_P(http, NotDotted, testing::Values("1.2.3", "localhost"));
 
 TEST(httpTAsyncSocket, LocalhostResolvesToIpv4) {
     TAsyncSocket s;
