@@ -40,6 +40,13 @@ struct Events {
     int count(const QByteArray& entry) const { return int(log.count(entry)); }
 };
 
+// Starts a connect of `s` to `port` on 127.0.0.1.
+void connectToLoopback(TAsyncSocket& s, quint16 port) {
+    s.setAddr("127.0.0.1");
+    s.setPort(QByteArray::number(port));
+    s.Connect();
+}
+
 class DottedLookup : public testing::TestWithParam<const char*> {};
 
 TEST_P(DottedLookup, IsAnsweredBeforeDnsLookupReturns) {
@@ -89,9 +96,7 @@ TEST(httpTAsyncSocket, RefusedConnectReports10061ThenClosesOnce) {
     TAsyncSocket s;
     Events ev;
     ev.attach(s);
-    s.setAddr("127.0.0.1");
-    s.setPort(QByteArray::number(RefusedPort()));
-    s.Connect();
+    connectToLoopback(s, RefusedPort());
     ASSERT_TRUE(waitFor([&] { return ev.count("closed 0") > 0; }));
     waitFor([] { return false; }, 200); // anything late would show up now
     EXPECT_EQ(ev.log, (QList<QByteArray>{"connected 10061", "closed 0"}));
@@ -104,9 +109,7 @@ TEST(httpTAsyncSocket, PeersLastBytesArriveBeforeItsClose) {
     TAsyncSocket s;
     Events ev;
     ev.attach(s);
-    s.setAddr("127.0.0.1");
-    s.setPort(QByteArray::number(server.port()));
-    s.Connect();
+    connectToLoopback(s, server.port());
     ASSERT_TRUE(waitFor([&] { return ev.count("closed 0") > 0; }));
     EXPECT_EQ(ev.received, payload);
     EXPECT_EQ(ev.log.first(), "connected 0");
@@ -126,9 +129,7 @@ TEST(httpTAsyncSocket, CloseInsideTheCloseHandlerDoesNotFireTwice) {
         sock.Close();
         sock.Close();
     };
-    s.setAddr("127.0.0.1");
-    s.setPort(QByteArray::number(server.port()));
-    s.Connect();
+    connectToLoopback(s, server.port());
     ASSERT_TRUE(waitFor([&] { return closes > 0; }));
     waitFor([] { return false; }, 200);
     EXPECT_EQ(closes, 1);
@@ -147,9 +148,7 @@ TEST(httpTAsyncSocket, SendsLargeDataInFullAndReportsDataSent) {
         ev.log.append("connected " + QByteArray::number(e));
         EXPECT_EQ(sock.Send(request.constData(), request.size()), request.size());
     };
-    s.setAddr("127.0.0.1");
-    s.setPort(QByteArray::number(server.port()));
-    s.Connect();
+    connectToLoopback(s, server.port());
     ASSERT_TRUE(waitFor([&] { return ev.count("closed 0") > 0; }));
     EXPECT_EQ(server.requests(), QList<QByteArray>{request});
     EXPECT_GE(s.WriteCount(), request.size());
@@ -171,9 +170,7 @@ TEST(httpTAsyncSocket, SettingsChangeOnlyWhileClosed) {
     TAsyncSocket s;
     Events ev;
     ev.attach(s);
-    s.setAddr("127.0.0.1");
-    s.setPort(QByteArray::number(server.port()));
-    s.Connect();
+    connectToLoopback(s, server.port());
     ASSERT_TRUE(waitFor([&] { return ev.count("connected 0") > 0; }));
     s.setPort("1");
     EXPECT_EQ(ev.errors, QList<QByteArray>{"Cannot change Port if not closed"});
