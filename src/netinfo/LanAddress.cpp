@@ -1,9 +1,12 @@
 #include "netinfo/LanAddress.h"
 
 #include "netinfo/KernelWmiLocator.h"
+#include "netinfo/WqlQuery.h"
 #include "platform/TextCodec.h"
 
 #include <stdexcept>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace zarq {
 
@@ -16,16 +19,19 @@ struct QueryResult {
 };
 
 // Every query of the resolver goes to this machine's root\CIMV2 with the caller's own
-// credentials. Error texts are not used: a failed query simply yields nothing. The query
-// carries values taken from earlier tables, which are in the system code page: it is read
-// back in that code page, so an adapter with a non-ASCII name is still found.
-QueryResult localQuery(WmiLocator& locator, const QByteArray& query) {
+// credentials. Error texts are not used: a failed query simply yields nothing.
+QueryResult localQuery(WmiLocator& locator, const QString& query) {
     QueryResult r;
     QString errorText;
-    r.columnCount =
-        RunWmiQuery(locator, QStringLiteral("."), QStringLiteral("root\\CIMV2"), QString(),
-                    QString(), TextCodec::fromCp936(query), r.table, r.instanceCount, errorText);
+    r.columnCount = RunWmiQuery(locator, QStringLiteral("."), QStringLiteral("root\\CIMV2"),
+                                QString(), QString(), query, r.table, r.instanceCount, errorText);
     return r;
+}
+
+// A value taken from an earlier table (system code page) as a quoted literal. It is escaped
+// as Unicode, not as bytes: the second byte of a double-byte character may be a backslash.
+QString literal(const QByteArray& value) {
+    return WqlQuery::quoted(TextCodec::fromCp936(value));
 }
 
 // Decimal text to integer, as strictly as the conversion the resolver has always used.
@@ -57,29 +63,29 @@ QByteArray LookupColumn(const T2DimStrArray& table, int columnCount, int row,
 void GetDefaultRouteAdapterIndex(WmiLocator& locator, QByteArray& index, QByteArray& gateway) {
     gateway.clear();
     index = "0";
-    const QueryResult routes =
-        localQuery(locator, "SELECT NextHop FROM Win32_IP4RouteTable WHERE Destination='0.0.0.0'");
+    const QueryResult routes = localQuery(
+        locator, u"SELECT NextHop FROM Win32_IP4RouteTable WHERE Destination='0.0.0.0'"_s);
     if (routes.instanceCount <= 0)
         return;
     // Several default routes: the first one listed is taken, metrics are not compared.
     gateway = LookupColumn(routes.table, routes.columnCount, 1, "NextHop");
 
     QueryResult adapter = localQuery(
-        locator, "SELECT Index FROM Win32_NetworkAdapterConfiguration WHERE DefaultIPGateway='" +
-                     gateway + "'");
+        locator, u"SELECT Index FROM Win32_NetworkAdapterConfiguration WHERE DefaultIPGateway="_s +
+                     literal(gateway));
     if (adapter.instanceCount == 0) {
         // No configuration lists that gateway: take the first adapter that has a
         // connection name, whatever its routes.
-        adapter =
-            localQuery(locator, "SELECT * FROM Win32_NetworkAdapter WHERE NetConnectionID<>NULL");
+        adapter = localQuery(locator,
+                             u"SELECT * FROM Win32_NetworkAdapter WHERE NetConnectionID<>NULL"_s);
     }
     index = LookupColumn(adapter.table, adapter.columnCount, 1, "Index");
 }
 
 QByteArray GetAdapterSettingID(WmiLocator& locator, int index) {
-    const QueryResult r =
-        localQuery(locator, "SELECT SettingID FROM Win32_NetworkAdapterConfiguration WHERE Index=" +
-                                QByteArray::number(index));
+    const QueryResult r = localQuery(
+        locator, u"SELECT SettingID FROM Win32_NetworkAdapterConfiguration WHERE Index="_s +
+                     QString::number(index));
     if (r.columnCount <= 0)
         return QByteArray();
     return LookupColumn(r.table, r.columnCount, 1, "settingid");
@@ -87,8 +93,8 @@ QByteArray GetAdapterSettingID(WmiLocator& locator, int index) {
 
 QByteArray GetAdapterAddresses(WmiLocator& locator, const QByteArray& settingID) {
     const QueryResult r = localQuery(
-        locator, "SELECT IPAddress FROM Win32_NetworkAdapterConfiguration WHERE SettingID='" +
-                     settingID + "'");
+        locator, u"SELECT IPAddress FROM Win32_NetworkAdapterConfiguration WHERE SettingID="_s +
+                     literal(settingID));
     return LookupColumn(r.table, r.columnCount, 1, "IPAddress");
 }
 

@@ -199,6 +199,19 @@ WqlQuery WqlQuery::parse(const QString& text) {
     return query;
 }
 
+QString WqlQuery::quoted(const QString& text) {
+    QString literal;
+    literal.reserve(text.size() + 2);
+    literal.append(u'\'');
+    for (const QChar c : text) {
+        if (c == u'\'' || c == u'\\')
+            literal.append(u'\\');
+        literal.append(c);
+    }
+    literal.append(u'\'');
+    return literal;
+}
+
 bool WqlQuery::accepts(const WmiProperty& property) const {
     if (!m_condition)
         return true;

@@ -27,6 +27,11 @@ public:
     // Throws WmiError with a message that says what is wrong with the text.
     static WqlQuery parse(const QString& text);
 
+    // The text as a single-quoted literal that parse() reads back unchanged: every quote
+    // and backslash gets a backslash before it. Values pasted into a query (an interface
+    // name may hold either) go through here, or they would end or bend the literal.
+    static QString quoted(const QString& text);
+
     bool selectsAll() const { return m_columns.isEmpty(); }
     const QStringList& columns() const { return m_columns; }
     const QString& className() const { return m_className; }

@@ -134,12 +134,23 @@ TEST_F(KernelWmiTest, EveryConnectionTakesAFreshSnapshot) {
     EXPECT_EQ(snapshots, 4);
 }
 
-TEST(KernelWmi, AdapterWithAChineseNameIsFoundByItsSettingID) {
-    KernelSnapshot s = fixture();
-    s.interfaces[1].name = QStringLiteral("网卡0");
-    s.routes[0].interfaceName = s.interfaces[1].name;
-    KernelWmiLocator locator([&] { return s; });
-    EXPECT_EQ(GetLanAddress(locator), "192.168.1.20|192.168.1.21");
+TEST(KernelWmi, AdapterIsFoundByItsSettingIDWhateverItIsCalled) {
+    // Quotes and backslashes would end or bend the quoted literal of the query; "乗" is a
+    // double-byte character whose second byte in the system code page is a backslash.
+    const QString names[] = {
+        QStringLiteral("网卡0"), QStringLiteral("q'x"),  QStringLiteral("a\\b"),
+        QStringLiteral("x\\"),   QStringLiteral("'\\'"), QStringLiteral("乗"),
+        QStringLiteral("\"x\""),
+    };
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        KernelSnapshot s = fixture();
+        s.interfaces[1].name = name;
+        s.routes[0].interfaceName = name;
+        s.routes[1].interfaceName = name;
+        KernelWmiLocator locator([&] { return s; });
+        EXPECT_EQ(GetLanAddress(locator), "192.168.1.20|192.168.1.21");
+    }
 }
 
 TEST_F(KernelWmiTest, ReadOnceSharesOneSnapshotBetweenConnections) {

@@ -104,6 +104,29 @@ TEST_F(NetworkNamespace, LanAddressIsTheDefaultRouteAdaptersAddress) {
     EXPECT_EQ(r.out, u"192.0.2.10\n"_s);
 }
 
+TEST_F(NetworkNamespace, LanAddressIsFoundWhateverTheInterfaceIsCalled) {
+    // The interface name travels inside a quoted query literal; quotes and backslashes in it
+    // must not end or bend that literal.
+    const QString names[] = {u"q'x"_s, u"a\\b"_s, u"x\\"_s};
+    int n = 0;
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        const QString peer = QStringLiteral("zqp%1").arg(n);
+        const QString address = QStringLiteral("198.51.100.%1").arg(10 + n);
+        ++n;
+        inside(
+            {u"ip"_s, u"link"_s, u"add"_s, name, u"type"_s, u"veth"_s, u"peer"_s, u"name"_s, peer});
+        inside({u"ip"_s, u"link"_s, u"set"_s, name, u"up"_s});
+        inside({u"ip"_s, u"addr"_s, u"add"_s, address + u"/24"_s, u"dev"_s, name});
+        inside({u"ip"_s, u"route"_s, u"replace"_s, u"default"_s, u"via"_s, u"198.51.100.1"_s,
+                u"dev"_s, name});
+        const Result r = zarq(u"--lan-address"_s);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out, address + u'\n');
+        inside({u"ip"_s, u"link"_s, u"del"_s, name});
+    }
+}
+
 TEST_F(NetworkNamespace, SecondAddressIsJoinedWithABar) {
     inside({u"ip"_s, u"addr"_s, u"add"_s, u"192.0.2.11/24"_s, u"dev"_s, u"zq0"_s});
     const Result r = zarq(u"--lan-address"_s);

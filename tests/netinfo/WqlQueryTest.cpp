@@ -102,6 +102,32 @@ TEST(WqlQuery, RefusesEverythingElseWithAClearMessage) {
     }
 }
 
+TEST(WqlQuery, QuotedTextIsReadBackUnchanged) {
+    struct Case {
+        QString text;
+        QString literal;
+    };
+    const Case cases[] = {
+        {"eth0", "'eth0'"},
+        {"q'x", "'q\\'x'"},
+        {"a\\b", "'a\\\\b'"},
+        {"x\\", "'x\\\\'"},
+        {"\\'", "'\\\\\\''"},
+        {"", "''"},
+        {"say \"hi\"", "'say \"hi\"'"},
+        {QStringLiteral("网卡 乗"), QStringLiteral("'网卡 乗'")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        EXPECT_EQ(WqlQuery::quoted(c.text), c.literal);
+        const WqlQuery q =
+            WqlQuery::parse(QStringLiteral("SELECT * FROM X WHERE p=") + WqlQuery::quoted(c.text));
+        ASSERT_TRUE(q.condition().has_value());
+        EXPECT_EQ(q.condition()->literal, c.text);
+        EXPECT_TRUE(q.accepts(prop("p", CimString, c.text)));
+    }
+}
+
 TEST(WqlQuery, ConditionsOnScalarsArraysAndNull) {
     struct Case {
         const char* where;
