@@ -86,6 +86,40 @@ QString readFileText(const QString& path, bool* exists) {
     return QString::fromUtf8(file.readAll());
 }
 
+// The fields of an entry's main group that decide what it starts and whether it is on.
+struct EntryFields {
+    QString exec;
+    bool disabled = false;
+};
+
+EntryFields readEntry(const QByteArray& entryText) {
+    bool inMainGroup = false;
+    QString exec;
+    bool disabled = false;
+    const QStringList lines = QString::fromUtf8(entryText).split(QLatin1Char('\n'));
+    for (QString line : lines) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        if (line.startsWith(QLatin1Char('['))) {
+            inMainGroup = line == QLatin1String("[Desktop Entry]");
+            continue;
+        }
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (!inMainGroup || eq <= 0)
+            continue;
+        const QString key = line.left(eq).trimmed();
+        const QString value = unescapeValue(line.mid(eq + 1).trimmed());
+        if (key == QLatin1String("Exec"))
+            exec = value;
+        else if (key == QLatin1String("Hidden"))
+            disabled |= value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+        else if (key == QLatin1String("X-GNOME-Autostart-enabled"))
+            disabled |= value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0;
+    }
+    return {exec, disabled};
+}
+
 } // namespace
 
 AutostartDirs AutostartDirs::standard() {
@@ -185,31 +219,23 @@ QByteArray AutostartStore::entryText(const QString& programPath, bool hidden) {
 }
 
 QString AutostartStore::programOf(const QByteArray& entryText) {
-    bool inMainGroup = false;
-    QString exec;
-    bool disabled = false;
-    const QStringList lines = QString::fromUtf8(entryText).split(QLatin1Char('\n'));
-    for (QString line : lines) {
-        line = line.trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        if (line.startsWith(QLatin1Char('['))) {
-            inMainGroup = line == QLatin1String("[Desktop Entry]");
-            continue;
-        }
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (!inMainGroup || eq <= 0)
-            continue;
-        const QString key = line.left(eq).trimmed();
-        const QString value = unescapeValue(line.mid(eq + 1).trimmed());
-        if (key == QLatin1String("Exec"))
-            exec = value;
-        else if (key == QLatin1String("Hidden"))
-            disabled |= value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
-        else if (key == QLatin1String("X-GNOME-Autostart-enabled"))
-            disabled |= value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0;
+    const EntryFields fields = readEntry(entryText);
+    return fields.disabled ? QString() : unquoteExec(fields.exec);
+}
+
+bool AutostartStore::isDisabled(const QByteArray& entryText) {
+    return readEntry(entryText).disabled;
+}
+
+bool AutostartStore::isSwitchedOff(const QString& keyPath, const QString& name) const {
+    for (const TRegLocation root : {TRegLocation::CurrentUser, TRegLocation::LocalMachine}) {
+        const QString path = entryPath(root, keyPath, name);
+        bool exists = false;
+        const QString text = path.isEmpty() ? QString() : readFileText(path, &exists);
+        if (exists)
+            return isDisabled(text.toUtf8());
     }
-    return disabled ? QString() : unquoteExec(exec);
+    return false;
 }
 
 QString AutostartStore::quoteExec(const QString& programPath) {

@@ -39,6 +39,10 @@ public:
 
     // The program path of the entry, or empty text when there is no (enabled) entry.
     QString readValue(TRegLocation root, const QString& keyPath, const QString& name) const;
+    // Whether the entry that counts for this user exists but is switched off (Hidden=true or
+    // X-GNOME-Autostart-enabled=false): the current user's entry when there is one, else the
+    // machine-wide one. That is the user's own "off", as the desktop's settings write it.
+    bool isSwitchedOff(const QString& keyPath, const QString& name) const;
     // True when no entry is left (removed, or there was none).
     bool deleteValue(TRegLocation root, const QString& keyPath, const QString& name) const;
     // Writes the entry that starts `programPath`; false when refused.
@@ -53,6 +57,8 @@ public:
     static QByteArray entryText(const QString& programPath, bool hidden = false);
     // The program path of an entry's text; empty when the entry is disabled or has no Exec.
     static QString programOf(const QByteArray& entryText);
+    // Whether an entry's text is switched off (Hidden=true or X-GNOME-Autostart-enabled=false).
+    static bool isDisabled(const QByteArray& entryText);
 
     // Exec-line quoting and its inverse (the first argument of the line).
     static QString quoteExec(const QString& programPath);

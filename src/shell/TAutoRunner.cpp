@@ -77,6 +77,7 @@ void TAutoRunner::DetectRegistration() {
             m_regLocation = TRegLocation::LocalMachine;
     }
     m_autoRun = found;
+    m_switchedOffByUser = !found && m_store.isSwitchedOff(m_keyPath, m_appName);
 }
 
 void TAutoRunner::UpdateRegistry(TRegLocation location, const QString& name) {
@@ -87,7 +88,8 @@ void TAutoRunner::UpdateRegistry(TRegLocation location, const QString& name) {
     m_store.deleteValue(TRegLocation::CurrentUser, m_keyPath, m_appName);
     m_store.deleteValue(TRegLocation::LocalMachine, m_keyPath, m_appName);
     if (m_autoRun) {
-        m_store.writeValue(location, m_keyPath, name, m_programPath);
+        if (m_store.writeValue(location, m_keyPath, name, m_programPath))
+            m_switchedOffByUser = false;
     } else if (!m_store.readValue(TRegLocation::LocalMachine, m_keyPath, m_appName).isEmpty()) {
         // The machine-wide entry could not be removed (no rights under /etc): turn it off for
         // this user with a disabled entry of the same name, so "off" really means off.

@@ -52,6 +52,12 @@ public:
     // it was found and AutoRun to whether it was found. Writes nothing.
     void DetectRegistration();
 
+    // Whether DetectRegistration found the entry switched off in the desktop's own settings
+    // (Hidden=true or X-GNOME-Autostart-enabled=false). That is the user's "off": AutoRun
+    // reads false, and the program must not turn it back on unless the user asks it to.
+    // Cleared once this component writes an enabled entry.
+    bool SwitchedOffByUser() const { return m_switchedOffByUser; }
+
     // Removes the entry `AppName` from both places, then, when AutoRun is on, writes the entry
     // `name` under `location`. When AutoRun is off and the machine-wide entry could not be
     // removed, a disabled current-user entry turns it off for this user. Failures (no rights under
@@ -73,6 +79,7 @@ private:
     TRegLocation m_regLocation = TRegLocation::CurrentUser;
     TAutoRunWhere m_autoRunWhere = TAutoRunWhere::Run;
     bool m_autoRun = false;
+    bool m_switchedOffByUser = false;
     QString m_appName = QStringLiteral("MyApplication");
     QString m_keyPath;
     QString m_programPath;

@@ -84,11 +84,16 @@ void TSettingForm::loadsetting() {
     RegistryStore store(m_environment.registryFile);
     // A key that cannot be opened or created reads as a first start; saving then reports why.
     const bool open = store.OpenKey(kSettingsKey, true);
+    // An entry switched off in the desktop's own settings is the user's answer: the box shows
+    // it off and the program does not write it back on, whatever "autorun" says.
+    const bool switchedOff = AutoRunner1->SwitchedOffByUser();
     if (open && store.ValueExists(kAutorun)) {
-        Checkbox1->setChecked(store.ReadInteger(kAutorun) != 0);
+        const bool on = store.ReadInteger(kAutorun) != 0;
+        Checkbox1->setChecked(on && !switchedOff);
     } else {
-        Checkbox1->setChecked(true);
-        AutoRunner1->setAutoRun(true);
+        Checkbox1->setChecked(!switchedOff);
+        if (!switchedOff)
+            AutoRunner1->setAutoRun(true);
         savesetting();
     }
     if (Checkbox1->isChecked() && !AutoRunner1->AutoRun())

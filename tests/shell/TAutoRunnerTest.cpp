@@ -51,6 +51,45 @@ TEST_F(TAutoRunnerTest, DetectRegistrationFindsTheEntryAndItsPlace) {
     }
 }
 
+TEST_F(TAutoRunnerTest, KnowsWhenTheUserSwitchedTheEntryOff) {
+    struct Case {
+        QByteArray userEntry; // empty: none
+        bool machine;
+        bool switchedOff;
+    };
+    const Case cases[] = {
+        {"", false, false},
+        {"", true, false},
+        {"[Desktop Entry]\nExec=/bin/zarq\nX-GNOME-Autostart-enabled=false\n", false, true},
+        {"[Desktop Entry]\nExec=/bin/zarq\nx-gnome-autostart-enabled=false\n", false, false},
+        {"[Desktop Entry]\nExec=/bin/zarq\nX-GNOME-Autostart-enabled=FALSE\n", true, true},
+        {"[Desktop Entry]\nExec=/bin/zarq\nHidden=true\n", false, true},
+        {"[Desktop Entry]\nExec=/bin/zarq\nX-GNOME-Autostart-enabled=true\n", false, false},
+        {"[Desktop Entry]\nExec=/bin/zarq\n[Other]\nHidden=true\n", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.userEntry.toStdString());
+        QFile::remove(userFile());
+        QFile::remove(machineFile());
+        if (c.machine)
+            plant(TRegLocation::LocalMachine);
+        if (!c.userEntry.isEmpty()) {
+            ASSERT_TRUE(QDir().mkpath(dirs.currentUser));
+            QFile f(userFile());
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(c.userEntry);
+        }
+        auto r = loaded();
+        EXPECT_EQ(r->SwitchedOffByUser(), c.switchedOff);
+        if (c.switchedOff) {
+            EXPECT_FALSE(r->AutoRun());
+            r->setAutoRun(true); // the user asks for it again
+            EXPECT_FALSE(r->SwitchedOffByUser());
+            EXPECT_EQ(read(TRegLocation::CurrentUser), program);
+        }
+    }
+}
+
 TEST_F(TAutoRunnerTest, NothingIsWrittenWhileLoading) {
     TAutoRunner r(nullptr, store());
     r.setProgramPath(program);

@@ -117,6 +117,53 @@ TEST_P(TSettingFormTest, TurningOffAndOnAgain) {
     EXPECT_EQ(storedAutorun(), 1);
 }
 
+// What the desktops' own start-up settings leave behind when the user turns an entry off.
+QByteArray switchedOffEntry(const char* offLine) {
+    return QByteArray("[Desktop Entry]\nType=Application\nName=TERVAN\n"
+                      "Exec=/old/place/zarq\n") +
+           offLine + "\nX-GNOME-Autostart-Delay=10\n";
+}
+
+TEST_P(TSettingFormTest, AnEntrySwitchedOffInTheDesktopStaysOffAndShowsOff) {
+    struct Case {
+        const char* offLine;
+        int storedAutorun; // -1: first start, no stored value
+    };
+    const Case cases[] = {
+        {"X-GNOME-Autostart-enabled=false", 1},
+        {"X-GNOME-Autostart-enabled=false", -1},
+        {"Hidden=true", 1},
+        {"Hidden=true", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.offLine) + " autorun " + std::to_string(c.storedAutorun));
+        QFile::remove(registryFile);
+        ASSERT_TRUE(QDir().mkpath(dirs.currentUser));
+        const QByteArray entry = switchedOffEntry(c.offLine);
+        {
+            QFile f(userFile());
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(entry);
+        }
+        if (c.storedAutorun >= 0)
+            storeAutorun(c.storedAutorun);
+        auto form = create();
+        EXPECT_FALSE(form->Checkbox1->isChecked());
+        EXPECT_FALSE(form->AutoRunner1->AutoRun());
+        QFile f(userFile());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), entry);
+        EXPECT_EQ(storedAutorun(), c.storedAutorun < 0 ? 0 : c.storedAutorun);
+        EXPECT_TRUE(TSkinMessage::shownBoxes().isEmpty());
+
+        // The user's own choice in the dialog turns it on again.
+        confirm(*form, true);
+        EXPECT_EQ(read(TRegLocation::CurrentUser), program);
+        EXPECT_EQ(storedAutorun(), 1);
+        QFile::remove(userFile());
+    }
+}
+
 TEST_F(SettingFormFixture, AMachineWideEntryIsKeptMachineWide) {
     storeAutorun(1);
     plant(TRegLocation::LocalMachine);
