@@ -1,4 +1,5 @@
 #include "app/DiagnosticCommands.h"
+#include "app/DisplayProbe.h"
 #include "app/HeadlessFront.h"
 #include "app/LogLine.h"
 #include "app/SetLoginCommand.h"
@@ -94,7 +95,7 @@ int positiveEnv(const char* name, int fallback) {
 // before the application object exists, since that choice fixes its kind. The options are
 // recognised in every spelling the parser below accepts ("--set-login=NAME", "-help"), so a
 // command that needs no window never tries to reach a display.
-bool wantsDesktop(int argc, char** argv) {
+bool windowRequested(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (arg == "--")
@@ -108,6 +109,20 @@ bool wantsDesktop(int argc, char** argv) {
     }
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// A display that is named but does not answer (a dead X server, a forwarded DISPLAY of an
+// SSH session that is gone) would stop the window program inside Qt's display connection,
+// so it is tried first and the program runs headless instead, saying why.
+bool wantsDesktop(int argc, char** argv) {
+    if (!windowRequested(argc, argv))
+        return false;
+    const QString why =
+        zarq::DisplayProbe::unreachableReason(zarq::DisplayProbe::Environment::current());
+    if (why.isEmpty())
+        return true;
+    printErr(why + QStringLiteral("; running headless"));
+    return false;
 }
 
 #if !ZARQ_WITH_DESKTOP
