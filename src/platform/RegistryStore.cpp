@@ -120,6 +120,14 @@ void RegistryStore::quarantine(const RegistryParseError& parseError) {
 }
 
 bool RegistryStore::OpenKey(const QString& key, bool canCreate) {
+    return openKey(key, canCreate, true);
+}
+
+bool RegistryStore::OpenKeyForWrite(const QString& key) {
+    return openKey(key, true, false);
+}
+
+bool RegistryStore::openKey(const QString& key, bool canCreate, bool createNow) {
     CloseKey();
     m_openFailure.clear();
     m_key = normaliseKey(key);
@@ -147,6 +155,8 @@ bool RegistryStore::OpenKey(const QString& key, bool canCreate) {
         return false;
     }
     m_open = true;
+    if (!createNow)
+        return true; // store() makes the key along with the first value
     try {
         store(QString(), [](RegistryKey&) {});
     } catch (const ERegistryException& e) {
@@ -217,24 +227,30 @@ void RegistryStore::store(const QString& name, const std::function<void(Registry
     m_doc = latest;
 }
 
-void RegistryStore::put(RegistryValue value) {
-    const QString name = value.name;
-    store(name, [&](RegistryKey& key) {
-        if (RegistryValue* existing = key.find(name)) {
-            value.name = existing->name; // an existing value keeps its spelling
-            *existing = value;
-        } else {
-            key.values.append(value);
-        }
-    });
+void RegistryStore::putInto(RegistryKey& key, RegistryValue value) {
+    if (RegistryValue* existing = key.find(value.name)) {
+        value.name = existing->name; // an existing value keeps its spelling
+        *existing = value;
+    } else {
+        key.values.append(value);
+    }
 }
 
 void RegistryStore::WriteString(const QString& name, const QString& value) {
-    put(RegistryValue{name, RegSz, value, 0, {}});
+    WriteValues({RegistryValue{name, RegSz, value, 0, {}}});
 }
 
 void RegistryStore::WriteInteger(const QString& name, qint32 value) {
-    put(RegistryValue{name, RegDword, {}, static_cast<quint32>(value), {}});
+    WriteValues({RegistryValue{name, RegDword, {}, static_cast<quint32>(value), {}}});
+}
+
+void RegistryStore::WriteValues(const QList<RegistryValue>& values) {
+    if (values.isEmpty())
+        return;
+    store(values.first().name, [&](RegistryKey& key) {
+        for (const RegistryValue& value : values)
+            putInto(key, value);
+    });
 }
 
 bool RegistryStore::DeleteValue(const QString& name) {

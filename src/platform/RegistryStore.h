@@ -13,9 +13,9 @@ namespace zarq {
 // format ($XDG_CONFIG_HOME/tervan/zarq.reg, UTF-8, mode 0600). Works like a registry key
 // handle: open a key (optionally creating it), read and write typed values, close it.
 //
-// Every write re-reads the file under a lock, changes the one value and replaces the file
-// atomically, so values written meanwhile by another copy of the program (or by hand) are kept.
-// A file that cannot be parsed is never overwritten: it is moved aside to a dated ".bad" copy
+// Every write re-reads the file under a lock, changes the values it carries and replaces the
+// file atomically, so values written meanwhile by another copy of the program (or by hand) are
+// kept. A file that cannot be parsed is never overwritten: it is moved aside to a dated ".bad" copy
 // and reported (file and line) with an ERegistryException before anything new is written.
 class RegistryStore {
 public:
@@ -31,6 +31,10 @@ public:
     // does not exist and `canCreate` is off, or when it cannot be read or created. Throws
     // ERegistryException when the file cannot be parsed (after moving it aside).
     bool OpenKey(const QString& key, bool canCreate);
+    // Opens `key` for the writes that follow; a missing key is created by the first write
+    // instead of by a write of its own, so opening and one WriteValues() cost one file write.
+    // Returns false when the file cannot be read. Throws as OpenKey does.
+    bool OpenKeyForWrite(const QString& key);
     void CloseKey();
     bool isOpen() const { return m_open; }
 
@@ -46,6 +50,10 @@ public:
     // "Failed to set data for '%s'" when the value cannot be stored; the reason is in detail().
     void WriteString(const QString& name, const QString& value);
     void WriteInteger(const QString& name, qint32 value);
+    // Stores every value of `values` with one replacement of the file (one temporary file, one
+    // flush, one rename): all of them or, on failure, none. The failure is reported as for
+    // the first value: "Failed to set data for '<first name>'".
+    void WriteValues(const QList<RegistryValue>& values);
     bool DeleteValue(const QString& name);
 
     // The clock that dates a ".bad" copy; tests replace it.
@@ -57,7 +65,8 @@ private:
                        QString& reason) const;
     [[noreturn]] void quarantine(const RegistryParseError& parseError);
     void store(const QString& name, const std::function<void(RegistryKey&)>& change);
-    void put(RegistryValue value);
+    static void putInto(RegistryKey& key, RegistryValue value);
+    bool openKey(const QString& key, bool canCreate, bool createNow);
     QString fullPath() const;
     const RegistryKey* currentKey() const;
 

@@ -66,15 +66,19 @@ void LoginSettings::loadsetting(RegistryStore& registry, LoginBoxes& boxes, QByt
 
 void LoginSettings::savesetting(RegistryStore& registry, const LoginBoxes& boxes,
                                 const QByteArray& loginKey) {
-    // When the key cannot be opened the writes below report it ("Failed to set data").
-    registry.OpenKey(QString::fromLatin1(kRegistryKey), true);
-    registry.WriteString(kLoginName, TextCodec::trimmed(boxes.Edit1));
-    registry.WriteString(kLoginDomain, TextCodec::trimmed(boxes.ComboBox1));
+    // When the key cannot be opened the write below reports it ("Failed to set data").
+    registry.OpenKeyForWrite(QString::fromLatin1(kRegistryKey));
     const QByteArray keyToSave = currentKey(boxes, loginKey);
     const bool remember = boxes.CheckBox1 && !boxes.PasswordEdit1.isEmpty();
-    registry.WriteString(kPassword, remember ? TextCodec::fromCp936(keyToSave) : QString());
-    registry.WriteInteger(kAutoLogin, boxes.CheckBox2 ? 1 : 0);
-    registry.WriteInteger(kLanZarq, boxes.Checkbox3 ? 1 : 0);
+    // One replacement of the file for all five values: a crash or a full disk leaves the old
+    // login or the new one, never a name from one with the key of the other.
+    registry.WriteValues({
+        {kLoginName, RegSz, TextCodec::trimmed(boxes.Edit1), 0, {}},
+        {kLoginDomain, RegSz, TextCodec::trimmed(boxes.ComboBox1), 0, {}},
+        {kPassword, RegSz, remember ? TextCodec::fromCp936(keyToSave) : QString(), 0, {}},
+        {kAutoLogin, RegDword, {}, boxes.CheckBox2 ? 1u : 0u, {}},
+        {kLanZarq, RegDword, {}, boxes.Checkbox3 ? 1u : 0u, {}},
+    });
     registry.CloseKey();
 }
 

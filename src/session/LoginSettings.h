@@ -39,8 +39,9 @@ public:
     // the report of a settings file that could not be parsed.
     static void loadsetting(RegistryStore& registry, LoginBoxes& boxes, QByteArray& loginKey);
 
-    // Writes all five values. Throws ERegistryException "Failed to set data for '<value>'".
-    // `loginKey` itself is not changed.
+    // Writes all five values with one replacement of the settings file. Throws
+    // ERegistryException "Failed to set data for 'loginname'" when that write fails (nothing
+    // is then changed). `loginKey` itself is not changed.
     static void savesetting(RegistryStore& registry, const LoginBoxes& boxes,
                             const QByteArray& loginKey);
 };

@@ -1,11 +1,16 @@
 #include "session/LoginSettings.h"
 #include "platform/RegistryStore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
+#include <sys/inotify.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace zarq;
 
@@ -210,6 +215,116 @@ TEST_F(LoginSettingsTest, WrongRegistryTypeStopsLoadingAtThatValue) {
     EXPECT_EQ(boxes.Edit1, QStringLiteral("alice")); // read before the bad value
     EXPECT_TRUE(boxes.CheckBox2);                    // never read
     EXPECT_TRUE(loginKey.isEmpty());
+}
+
+// Watches the settings folder: what was created there and what was renamed onto which name.
+class FolderWatch {
+public:
+    explicit FolderWatch(const QString& dir) {
+        m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (m_fd >= 0)
+            ::inotify_add_watch(m_fd, QFile::encodeName(dir).constData(), IN_CREATE | IN_MOVED_TO);
+    }
+    ~FolderWatch() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool ok() const { return m_fd >= 0; }
+    // Every event since the last call, as "create NAME" and "moved NAME".
+    QStringList events() {
+        QStringList out;
+        alignas(inotify_event) char buffer[8192];
+        for (;;) {
+            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+            if (n <= 0)
+                return out;
+            for (ssize_t at = 0; at < n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+                const QString name = QFile::decodeName(e->len ? e->name : "");
+                if (e->mask & IN_CREATE)
+                    out << QStringLiteral("create ") + name;
+                if (e->mask & IN_MOVED_TO)
+                    out << QStringLiteral("moved ") + name;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            }
+        }
+    }
+
+private:
+    int m_fd = -1;
+};
+
+TEST_F(LoginSettingsTest, ASaveIsOneReplacementOfTheFile) {
+    const QString dir = m_dir.path() + QStringLiteral("/tervan");
+    ASSERT_TRUE(QDir().mkpath(dir));
+    for (const bool fileExists : {false, true}) {
+        SCOPED_TRACE(fileExists ? "over a saved login" : "first save");
+        QFile::remove(path());
+        if (fileExists) {
+            store([](RegistryStore& r) {
+                r.WriteString(QStringLiteral("loginname"), QStringLiteral("bob"));
+                r.WriteString(QStringLiteral("other"), QStringLiteral("kept"));
+            });
+        }
+        RegistryStore registry(path());
+        LoginBoxes boxes = LoginBoxes::designState(kZone);
+        QByteArray loginKey;
+        LoginSettings::loadsetting(registry, boxes, loginKey);
+        boxes.Edit1 = QStringLiteral("alice");
+        boxes.PasswordEdit1 = QStringLiteral("secret");
+        boxes.CheckBox1 = true;
+        boxes.Checkbox3 = true;
+        FolderWatch watch(dir);
+        ASSERT_TRUE(watch.ok());
+        LoginSettings::savesetting(registry, boxes, loginKey);
+        const QStringList events = watch.events();
+        EXPECT_EQ(events.filter(QStringLiteral("moved ")), QStringList{"moved zarq.reg"})
+            << events.join(u',').toStdString();
+        // One temporary file (the lock file may be made too, when it did not exist yet).
+        EXPECT_EQ(events.filter(QStringLiteral("create ")).size() -
+                      events.filter(QStringLiteral(".lock")).size(),
+                  1)
+            << events.join(u',').toStdString();
+        EXPECT_EQ(savedString(QStringLiteral("loginname")), QStringLiteral("alice"));
+        EXPECT_EQ(savedString(QStringLiteral("logindomain")), kZone);
+        EXPECT_EQ(savedString(QStringLiteral("password")), QString::fromLatin1(kAliceSecret));
+        EXPECT_EQ(savedInteger(QStringLiteral("autologin")), 1);
+        EXPECT_EQ(savedInteger(QStringLiteral("lanzarq")), 1);
+        if (fileExists) {
+            EXPECT_EQ(savedString(QStringLiteral("other")), QStringLiteral("kept"));
+        }
+    }
+}
+
+TEST_F(LoginSettingsTest, AFailedSaveChangesNothing) {
+    store([](RegistryStore& r) {
+        r.WriteString(QStringLiteral("loginname"), QStringLiteral("bob"));
+    });
+    RegistryStore registry(path());
+    LoginBoxes boxes = LoginBoxes::designState(kZone);
+    QByteArray loginKey;
+    LoginSettings::loadsetting(registry, boxes, loginKey);
+    boxes.Edit1 = QStringLiteral("alice");
+    // A file size limit makes the write of the new file fail (root included); the signal
+    // that would end the process is ignored for the moment.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tiny = saved;
+    tiny.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    try {
+        LoginSettings::savesetting(registry, boxes, loginKey);
+        ADD_FAILURE() << "saving succeeded";
+    } catch (const ERegistryException& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Failed to set data for 'loginname'"));
+        EXPECT_FALSE(e.detail().isEmpty());
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(savedString(QStringLiteral("loginname")), QStringLiteral("bob"));
+    EXPECT_EQ(QDir(m_dir.path() + QStringLiteral("/tervan")).entryList(QDir::Files),
+              QStringList{"zarq.reg"}); // no temporary file left behind
 }
 
 TEST_F(LoginSettingsTest, FailedWriteReachesTheCaller) {
