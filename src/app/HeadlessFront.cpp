@@ -3,6 +3,7 @@
 #include "app/LogLine.h"
 #include "http/EHttpException.h"
 #include "platform/TextCodec.h"
+#include "session/LoginName.h"
 #include "session/LoginSettings.h"
 #include "session/SessionNotice.h"
 
@@ -50,14 +51,48 @@ bool HeadlessFront::start() {
         LoginSettings::loadsetting(m_registry, m_boxes, state.LoginKey);
     } catch (const ERegistryException& e) {
         say(e.message());
-        say(QStringLiteral("nothing to sign in with; save the login again with "
-                           "\"zarq --set-login NAME --password-stdin\""));
+        reportLoadFailure(e);
+        m_exitStatus = ExitError;
+        return false;
+    }
+    if (const QString why = LoginName::problem(m_boxes.Edit1); !why.isEmpty()) {
+        say(QStringLiteral("the saved name \"%1\" cannot be used: %2, which would break the "
+                           "sign-in request; nothing is sent")
+                .arg(LoginName::shown(m_boxes.Edit1), why));
+        say(QStringLiteral("save a name without blanks, control characters, \"&\", \"?\", \"#\" "
+                           "or \"/\" with \"zarq --set-login NAME --password-stdin\""));
         m_exitStatus = ExitError;
         return false;
     }
     m_session->assignUserAgent();
     m_timer2.start();
     return true;
+}
+
+void HeadlessFront::reportLoadFailure(const ERegistryException& e) {
+    const QString setLogin = QStringLiteral("\"zarq --set-login NAME --password-stdin\"");
+    if (e.valueName().isEmpty()) {
+        // The file as a whole could not be used; its report above says what became of it.
+        say(QStringLiteral("no saved setting is used, so nothing is signed in; save the login "
+                           "again with %1")
+                .arg(setLogin));
+        return;
+    }
+    // One value could not be read; those before it were, those after it were not.
+    QStringList read;
+    if (!m_boxes.Edit1.isEmpty())
+        read << QStringLiteral("the name %1").arg(LoginName::shown(m_boxes.Edit1));
+    if (!m_session->state().LoginKey.isEmpty())
+        read << QStringLiteral("the key");
+    say(QStringLiteral("the value '%1' in %2 is not of the type the program stores there; %3, "
+                       "so nothing is signed in")
+            .arg(e.valueName(), m_registry.filePath(),
+                 read.isEmpty() ? QStringLiteral("the settings are not used")
+                                : read.join(QStringLiteral(" and ")) +
+                                      QStringLiteral(" were read but are not used")));
+    say(QStringLiteral("fix or remove the value '%1' in that file, or save the login again with "
+                       "%2 (which writes every value anew)")
+            .arg(e.valueName(), setLogin));
 }
 
 void HeadlessFront::autoLoginTick() {

@@ -61,6 +61,8 @@ protected:
 
 private:
     void autoLoginTick();
+    // What a failed load of the settings means and what the user can do about it.
+    void reportLoadFailure(const ERegistryException& e);
     void onNotice(int number);
     void onOperationFinished();
     void scheduleRetry(const char* why);

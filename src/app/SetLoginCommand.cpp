@@ -3,6 +3,7 @@
 #include "app/LogLine.h"
 #include "platform/RegistryStore.h"
 #include "session/LoginBoxes.h"
+#include "session/LoginName.h"
 #include "session/LoginSettings.h"
 
 #include <termios.h>
@@ -50,6 +51,16 @@ std::optional<QString> SetLoginCommand::readPassword(FILE* in, FILE* log) {
 
 int SetLoginCommand::run(const ZarqConfig& config, const QString& settingsPath, FILE* in,
                          FILE* log) const {
+    // Checked before anything is read or written: a refused name leaves no trace.
+    const QString newName = name.toLower(); // the name box turns letters into lower case
+    if (const QString why = LoginName::problem(newName); !why.isEmpty()) {
+        writeLogLine(log, QStringLiteral("the name \"%1\" cannot be used: %2, which would break "
+                                         "the sign-in request (a name holds no blanks, control "
+                                         "characters, \"&\", \"?\", \"#\" or \"/\"); nothing "
+                                         "was saved")
+                              .arg(LoginName::shown(newName), why));
+        return 2;
+    }
     LoginBoxes boxes = LoginBoxes::designState(config.parentZone);
     QByteArray loginKey;
     RegistryStore registry(settingsPath);
@@ -62,7 +73,7 @@ int SetLoginCommand::run(const ZarqConfig& config, const QString& settingsPath, 
     const QString oldName = boxes.Edit1;
     const QString oldZone = boxes.ComboBox1;
 
-    boxes.Edit1 = name.toLower(); // the name box turns letters into lower case
+    boxes.Edit1 = newName;
     if (zone && !boxes.selectZone(*zone)) {
         writeLogLine(log, QStringLiteral("the parent zone \"%1\" is not offered (offered: %2); set "
                                          "ZARQ_ZONE to offer another")

@@ -252,3 +252,150 @@ TEST_F(HeadlessEndToEnd, CommandsThatNeedNoWindowNeverReachForTheDisplay) {
                                    << p.readAllStandardError().constData();
     }
 }
+
+TEST_F(HeadlessEndToEnd, ADisplayThatDoesNotAnswerGivesTheHeadlessProgram) {
+    // Nothing listens on these: X display 4243 (no socket file, no abstract socket, no TCP
+    // port 10243 in this test machine) and a Wayland socket name in an empty runtime folder.
+    const QString runtime = m_dir.filePath(QStringLiteral("runtime"));
+    ASSERT_TRUE(QDir().mkpath(runtime));
+    ASSERT_FALSE(QFile::exists(QStringLiteral("/tmp/.X11-unix/X4243")));
+    struct Case {
+        const char* display;
+        const char* wayland;
+        QByteArray expected;
+    };
+    const Case cases[] = {
+        {":4243", nullptr,
+         "zarq: the display :4243 does not answer (/tmp/.X11-unix/X4243: No such file or "
+         "directory); running headless\n"},
+        {nullptr, "wayland-zq",
+         "zarq: the Wayland display wayland-zq does not answer (" + runtime.toUtf8() +
+             "/wayland-zq: No such file or directory); running headless\n"},
+        {"unix:4243.0", "wayland-zq",
+         "zarq: the Wayland display wayland-zq does not answer (" + runtime.toUtf8() +
+             "/wayland-zq: No such file or directory); the display unix:4243.0 does not answer "
+             "(/tmp/.X11-unix/X4243: No such file or directory); running headless\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected.constData());
+        QProcessEnvironment e = env(m_dir.filePath(QStringLiteral("empty")));
+        e.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        e.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        if (c.display)
+            e.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(c.display));
+        if (c.wayland)
+            e.insert(QStringLiteral("WAYLAND_DISPLAY"), QString::fromLatin1(c.wayland));
+        m_zarq.setProcessEnvironment(e);
+        m_zarq.start(kZarq, QStringList());
+        ASSERT_TRUE(m_zarq.waitForStarted(30000));
+        // The headless program, which finds no saved login and says so.
+        EXPECT_EQ(finish(m_zarq), 6) << m_lastOutput.constData();
+        EXPECT_TRUE(m_lastOutput.startsWith(c.expected)) << m_lastOutput.constData();
+        EXPECT_TRUE(m_lastOutput.contains("no name is saved")) << m_lastOutput.constData();
+    }
+}
+
+TEST_F(HeadlessEndToEnd, AValueOfTheWrongTypeIsExplainedWithWhatToDo) {
+    const QString config = m_dir.filePath(QStringLiteral("a"));
+    ASSERT_EQ(setLogin(config, "demo123"), 0);
+    const QString file = config + QStringLiteral("/tervan/zarq.reg");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QByteArray text = f.readAll();
+    f.close();
+    ASSERT_TRUE(text.contains("\"autologin\"=dword:00000001")) << text.constData();
+    text.replace("\"autologin\"=dword:00000001", "\"autologin\"=\"yes\"");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+    f.close();
+
+    startZarq(m_zarq, config);
+    EXPECT_EQ(finish(m_zarq), 1);
+    const QByteArray path = file.toUtf8();
+    EXPECT_EQ(m_lastOutput,
+              "zarq: Invalid data type for 'autologin'\n"
+              "zarq: the value 'autologin' in " +
+                  path +
+                  " is not of the type the program stores there; the name demo and the key "
+                  "were read but are not used, so nothing is signed in\n"
+                  "zarq: fix or remove the value 'autologin' in that file, or save the login "
+                  "again with \"zarq --set-login NAME --password-stdin\" (which writes every "
+                  "value anew)\n");
+    EXPECT_EQ(count("signin"), 0);
+
+    // The advice holds: saving the login again makes it work.
+    ASSERT_EQ(setLogin(config, "demo123"), 0) << m_lastOutput.constData();
+    startZarq(m_zarq, config);
+    ASSERT_TRUE(waitFor([&] { return count("signin") == 1; }));
+    ::kill(static_cast<pid_t>(m_zarq.processId()), SIGTERM);
+    EXPECT_EQ(finish(m_zarq), 0);
+}
+
+TEST_F(HeadlessEndToEnd, SetLoginRefusesANameThatWouldBreakTheRequest) {
+    const QString config = m_dir.filePath(QStringLiteral("a"));
+    struct Case {
+        QString name;
+        QByteArray why;
+    };
+    const Case cases[] = {
+        {QStringLiteral("x\r\nHost: evil"),
+         "the name \"x\\r\\nhost: evil\" cannot be used: it holds a control character (U+000D)"},
+        {QStringLiteral("de mo"), "the name \"de mo\" cannot be used: it holds a blank"},
+        {QStringLiteral("demo&inip=1"), "it holds \"&\""},
+        {QStringLiteral("demo?"), "it holds \"?\""},
+        {QStringLiteral("demo#x"), "it holds \"#\""},
+        {QStringLiteral("../demo"), "it holds \"/\""},
+        {QStringLiteral("\tdemo"), "it holds a control character (U+0009)"},
+        {QStringLiteral("demo\u00a0"), "it holds a blank (U+00A0)"},
+        {QStringLiteral("demo\U0001F600"),
+         "it holds a character the request cannot carry (U+1F600)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why.constData());
+        QProcess p;
+        p.setProcessEnvironment(env(config));
+        p.start(kZarq, {QStringLiteral("--set-login"), c.name, QStringLiteral("--password-stdin")});
+        p.write("demo123\n");
+        p.closeWriteChannel();
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 2);
+        const QByteArray err = p.readAllStandardError();
+        EXPECT_TRUE(err.contains(c.why)) << err.constData();
+        EXPECT_TRUE(err.contains("which would break the sign-in request")) << err.constData();
+        EXPECT_FALSE(QFile::exists(config + QStringLiteral("/tervan/zarq.reg")));
+    }
+    // Letters, digits, "-", "_", "." and Chinese characters are fine.
+    QProcess p;
+    p.setProcessEnvironment(env(config));
+    p.start(kZarq, {QStringLiteral("--set-login"), QStringLiteral("my-home_1.张三"),
+                    QStringLiteral("--password-stdin")});
+    p.write("demo123\n");
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+}
+
+TEST_F(HeadlessEndToEnd, ASavedNameThatWouldBreakTheRequestIsReportedNotSent) {
+    const QString config = m_dir.filePath(QStringLiteral("a"));
+    ASSERT_EQ(setLogin(config, "demo123"), 0);
+    const QString file = config + QStringLiteral("/tervan/zarq.reg");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QByteArray text = f.readAll();
+    f.close();
+    ASSERT_TRUE(text.contains("\"loginname\"=\"demo\"")) << text.constData();
+    text.replace("\"loginname\"=\"demo\"", "\"loginname\"=\"demo&inip=6.6.6.6\"");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+    f.close();
+
+    startZarq(m_zarq, config);
+    EXPECT_EQ(finish(m_zarq), 1);
+    EXPECT_TRUE(m_lastOutput.startsWith(
+        "zarq: the saved name \"demo&inip=6.6.6.6\" cannot be used: it holds \"&\", which would "
+        "break the sign-in request; nothing is sent\n"))
+        << m_lastOutput.constData();
+    EXPECT_TRUE(m_lastOutput.contains("--set-login NAME")) << m_lastOutput.constData();
+    EXPECT_FALSE(m_lastOutput.contains("signing in")) << m_lastOutput.constData();
+    EXPECT_EQ(count("signin"), 0);
+}

@@ -2,6 +2,7 @@
 
 #include "netinfo/BrowserIdentity.h"
 #include "netinfo/LanAddress.h"
+#include "session/LoginName.h"
 #include "session/LoginSettings.h"
 #include "session/widgets/NameEdit.h"
 #include "session/widgets/PasswordEdit.h"
@@ -18,6 +19,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <exception>
+#include <utility>
 
 namespace zarq {
 
@@ -176,14 +179,24 @@ void TzArqLogin::showBoxes() {
 }
 
 void TzArqLogin::loadsetting() {
+    std::exception_ptr failure;
     try {
         LoginSettings::loadsetting(m_registry, m_boxes, m_session->state().LoginKey);
     } catch (...) {
-        // The values read before the failing one are in the boxes: show them.
-        showBoxes();
-        throw;
+        failure = std::current_exception();
     }
+    // A saved name that would break the sign-in request is kept out of the name box (which
+    // would silently drop those characters and sign in another name); FormCreate reports it.
+    if (const QString why = LoginName::problem(m_boxes.Edit1); !why.isEmpty()) {
+        m_refusedName = QStringLiteral("The saved name \"%1\" cannot be used: %2, which would "
+                                       "break the sign-in request. Please type the name again.")
+                            .arg(LoginName::shown(m_boxes.Edit1), why);
+        m_boxes.Edit1.clear();
+    }
+    // The values read before a failing one are in the boxes: show them.
     showBoxes();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TzArqLogin::savesetting() {
@@ -194,12 +207,20 @@ void TzArqLogin::FormCreate() {
     try {
         loadsetting();
     } catch (const ERegistryException& e) {
+        reportRefusedName();
         TSkinMessage::showApplicationError(e.message(), parentWidget());
         return;
     }
+    reportRefusedName();
     QCoreApplication::processEvents();
     m_session->assignUserAgent();
     m_created = true;
+}
+
+void TzArqLogin::reportRefusedName() {
+    if (m_refusedName.isEmpty())
+        return;
+    TSkinMessage::showApplicationError(std::exchange(m_refusedName, QString()), parentWidget());
 }
 
 void TzArqLogin::armAutoLogin() {
@@ -220,6 +241,16 @@ void TzArqLogin::Timer2Timer() {
 }
 
 void TzArqLogin::SkinButton1Click() {
+    // The box takes no refused character, but a text it cannot carry in the request's code
+    // page (or one set by the program) is stopped here, before anything is saved or sent.
+    if (const QString why = LoginName::problem(m_boxes.Edit1); !why.isEmpty()) {
+        TSkinMessage::showApplicationError(
+            QStringLiteral("The name \"%1\" cannot be used: %2, which would break the sign-in "
+                           "request.")
+                .arg(LoginName::shown(m_boxes.Edit1), why),
+            isVisible() ? this : parentWidget());
+        return;
+    }
     try {
         savesetting();
     } catch (const ERegistryException& e) {

@@ -47,9 +47,13 @@ struct LoginDialogEnvironment {
 // armAutoLogin() as the last step of its own creation, after it has set MainHandle, so the
 // tick can never start a sign-in that carries the design agent or posts to no window.
 //
+// A saved name holding a character that would break the sign-in request (see LoginName) is
+// not put into the name box; the error box says so, and creation goes on with an empty name.
+//
 // Submit (the "登录" button, Enter in the password box, the auto-login tick): save the
 // settings (a failure shows the error box; nothing else happens), hide, let pending events
-// run, sign in. The boxes are not checked: an empty name or password is sent as it is.
+// run, sign in. An empty name or password is sent as it is; only a name that would break the
+// request is stopped, with the error box.
 class TzArqLogin : public QDialog {
     Q_OBJECT
 public:
@@ -109,6 +113,7 @@ private:
     void buildControls();
     void FormCreate();
     void showBoxes(); // boxes -> controls, after loading
+    void reportRefusedName();
 
     LoginDialogEnvironment m_environment;
     LoginBoxes m_boxes;
@@ -116,6 +121,7 @@ private:
     SessionProtocol* m_session = nullptr;
     bool m_created = false;
     bool m_autoLoginArmed = false;
+    QString m_refusedName; // the report of a saved name that was not taken, until shown
 };
 
 } // namespace zarq
