@@ -1,5 +1,7 @@
 #include "shell/TSingleInstance.h"
 
+#include "platform/PrivateFolder.h"
+
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -22,18 +24,33 @@ constexpr int kIdleClientMs = 5000;
 } // namespace
 
 TSingleInstance::TSingleInstance(const QString& title, QObject* parent)
-    : QObject(parent), m_name(derivedName(title)), m_dir(defaultRuntimeDir()) {}
+    : QObject(parent), m_name(derivedName(title)) {
+    m_dir = defaultRuntimeDir(&m_dirProblem);
+}
 
 TSingleInstance::~TSingleInstance() {
     if (m_server)
         m_server->close(); // removes the socket file
 }
 
-QString TSingleInstance::defaultRuntimeDir() {
+QString TSingleInstance::defaultRuntimeDir(QString* problem) {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
         return runtime;
-    return QDir::tempPath();
+    // Never the shared temporary folder: another user could create the lock or the socket
+    // there first, under the predictable names, and every start would end at once.
+    const QString own = PrivateFolder::underCache(QStringLiteral("run"));
+    const QString why = PrivateFolder::ensure(own);
+    if (why.isEmpty())
+        return own;
+    if (problem)
+        *problem = why;
+    return QString();
+}
+
+void TSingleInstance::setRuntimeDir(const QString& dir) {
+    m_dir = dir;
+    m_dirProblem.clear();
 }
 
 QString TSingleInstance::derivedName(const QString& title) {
@@ -56,6 +73,14 @@ bool TSingleInstance::isFirst() {
         return m_first;
     m_checked = true;
 
+    if (m_dir.isEmpty()) {
+        // No folder to keep the lock in safely: start rather than refuse, as below when the
+        // lock cannot be created.
+        qWarning("no private folder for the single-instance lock (%s); running unguarded",
+                 qPrintable(m_dirProblem));
+        m_first = true;
+        return true;
+    }
     m_lock = std::make_unique<QLockFile>(lockFilePath());
     // A live owner keeps its lock however old; a lock whose process is gone is stale and
     // taken over (QLockFile checks the recorded process id).

@@ -33,9 +33,11 @@ namespace zarq {
 // connects.
 //
 // Files: "<dir>/<name>.lock" and the socket "<dir>/<name>.sock", where <dir> is
-// $XDG_RUNTIME_DIR (the temp dir when unset) and <name> is derived from the application title
-// and the user id. The socket is reachable by its owner only. A lock left by a copy that
-// crashed is recognised (its process is gone) and taken over, and so is its socket.
+// $XDG_RUNTIME_DIR (when unset, a private folder under the user's cache folder, never the
+// shared temp dir) and <name> is derived from the application title and the user id. With no
+// usable folder the copy runs unguarded and says so. The socket is reachable by its owner only. A
+// lock left by a copy that crashed is recognised (its process is gone) and taken over, and so is
+// its socket.
 //
 // Protocol: the later copy sends one line "ZARQ-SHOW 1\n"; the first copy answers "OK\n" and
 // closes. Anything else, or more than kMaxMessage bytes, is dropped without an answer.
@@ -49,9 +51,11 @@ public:
     ~TSingleInstance() override;
 
     // Where the lock and socket live; set before isFirst(). Tests use a temporary folder.
-    void setRuntimeDir(const QString& dir) { m_dir = dir; }
+    void setRuntimeDir(const QString& dir);
     QString runtimeDir() const { return m_dir; }
-    static QString defaultRuntimeDir();
+    // $XDG_RUNTIME_DIR; without it the private folder $XDG_CACHE_HOME/tervan/run (see
+    // PrivateFolder). Empty when that folder is refused; `problem` then says why.
+    static QString defaultRuntimeDir(QString* problem = nullptr);
 
     // "zarq-<12 hex digits of the title's SHA-1>-<uid>"
     static QString derivedName(const QString& title);
@@ -71,7 +75,7 @@ public:
     // SwitchToPrevious is on it has been asked to show its main window (the answer was awaited
     // for at most the ack timeout). When the lock cannot be created at all (an unusable
     // runtime folder), a copy that answers the request counts as running; otherwise this copy
-    // runs, unguarded, rather than refusing to start.
+    // runs, unguarded, rather than refusing to start. So does a copy without a folder.
     bool isFirst();
 
     // Whether the running copy acknowledged this copy's request (after isFirst() == false).
@@ -92,6 +96,7 @@ private:
 
     QString m_name;
     QString m_dir;
+    QString m_dirProblem; // why there is no folder, when m_dir is empty
     bool m_switchToPrevious = true;
     int m_ackTimeoutMs = kDefaultAckTimeoutMs;
     bool m_checked = false;
