@@ -30,9 +30,9 @@ std::shared_ptr<BrowserDocument> StandInBrowserControl::document() {
     return std::make_shared<StandInDocument>();
 }
 
-QString StandInBrowserControl::identity() {
+QString StandInBrowserControl::identity(UnameFunction readName) {
     utsname name{};
-    if (::uname(&name) != 0)
+    if ((readName ? readName : &::uname)(&name) != 0)
         return QStringLiteral("Mozilla/5.0 (X11; Linux)");
     return QStringLiteral("Mozilla/5.0 (X11; %1 %2)")
         .arg(QString::fromLocal8Bit(name.sysname), QString::fromLocal8Bit(name.machine));

@@ -2,6 +2,8 @@
 
 #include "netinfo/BrowserControl.h"
 
+struct utsname;
+
 namespace zarq {
 
 // The browser control of a Linux machine, where no browser engine is assumed: it "loads"
@@ -13,7 +15,12 @@ public:
     int readyState() override { return m_ready ? ReadyStateComplete : 0; }
     std::shared_ptr<BrowserDocument> document() override;
 
-    static QString identity();
+    // What uname(2) is read through; tests give a fixed one.
+    using UnameFunction = int (*)(::utsname*);
+
+    // "Mozilla/5.0 (X11; <system name> <machine>)"; "Mozilla/5.0 (X11; Linux)" when uname
+    // fails.
+    static QString identity(UnameFunction readName = nullptr);
 
 private:
     bool m_ready = false;

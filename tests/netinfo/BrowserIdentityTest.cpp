@@ -1,7 +1,10 @@
 #include "netinfo/BrowserIdentity.h"
 #include "netinfo/StandInBrowserControl.h"
 
+#include <QRegularExpression>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <sys/utsname.h>
@@ -113,12 +116,33 @@ TEST(GetBrowserUserAgent, PendingEventsRunWhileItWaits) {
               " Fake/1.0 (Test) ");
 }
 
-TEST(GetBrowserUserAgent, StandInIdentifiesThisSystem) {
-    utsname name{};
-    ASSERT_EQ(::uname(&name), 0);
-    const QByteArray expected =
-        QByteArray("Mozilla/5.0 (X11; ") + name.sysname + " " + name.machine + ")";
-    EXPECT_EQ(GetBrowserUserAgent(), expected);
+int fixedUname(utsname* name) {
+    *name = utsname{};
+    std::strcpy(name->sysname, "Linux");
+    std::strcpy(name->machine, "aarch64");
+    std::strcpy(name->release, "6.1.0-test"); // not part of the identity
+    return 0;
+}
+
+int failingUname(utsname*) {
+    errno = EFAULT;
+    return -1;
+}
+
+TEST(StandInBrowserControl, IdentityIsBuiltFromTheSystemNameAndMachine) {
+    EXPECT_EQ(StandInBrowserControl::identity(&fixedUname),
+              QStringLiteral("Mozilla/5.0 (X11; Linux aarch64)"));
+    EXPECT_EQ(StandInBrowserControl::identity(&failingUname),
+              QStringLiteral("Mozilla/5.0 (X11; Linux)"));
+}
+
+TEST(GetBrowserUserAgent, ThisMachineAnswersThroughTheStandIn) {
+    // Whatever the machine: a Linux identity of the stand-in's form, in the system code page.
+    const QByteArray agent = GetBrowserUserAgent();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Mozilla/5\\.0 \\(X11; Linux [A-Za-z0-9_]+\\)$"))
+                    .match(QString::fromLatin1(agent))
+                    .hasMatch())
+        << agent.constData();
 }
 
 } // namespace
