@@ -8,22 +8,15 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "support/TestFiles.h"
+
+using testfiles::readFile;
+using testfiles::writeFile;
 using zarq::ExpandLZFile;
 using zarq::LzExpander;
 using zarq::SzddWriter;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 QByteArray randomBytes(int n, quint32 seed) {
     QRandomGenerator gen(seed);
