@@ -13,7 +13,7 @@ class ProcessStart {
 public:
     // A start that nobody waits for: the program gets a session of its own (it survives the
     // end of this process and its terminal) and /dev/null for its standard streams. Returns its
-    // process id, or -1 with the reason in `*error`.
+    // process id, or -1 with the reason in `*error` (and errno set).
     static pid_t detached(const QStringList& argv, QString* error = nullptr);
 
     // Runs the program and waits for its end without limit. `quiet` gives it /dev/null for its
