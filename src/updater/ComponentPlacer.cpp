@@ -1,0 +1,201 @@
+#include "updater/ComponentPlacer.h"
+
+#include "platform/CommandLine.h"
+#include "platform/ProcessStart.h"
+#include "platform/ReplacingFile.h"
+#include "update/CabinetExtractor.h"
+#include "update/LzExpander.h"
+#include "update/PatchCommand.h"
+#include "updater/IniText.h"
+#include "updater/PathContainment.h"
+#include "updater/UpdaterFolders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sys/stat.h>
+#include <thread>
+
+namespace zarq {
+
+namespace {
+
+// List files may name list files; a list that names itself must not recurse without end.
+constexpr int kMaxListDepth = 8;
+
+QString extension(const QString& name) {
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || dot < name.lastIndexOf(QLatin1Char('/')))
+        return {};
+    return name.mid(dot).toUpper();
+}
+
+QString withSlash(const QString& dir) {
+    return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+}
+
+bool isElf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(4) == QByteArray("\x7f"
+                                                                        "ELF");
+}
+
+} // namespace
+
+ComponentPlacer::ComponentPlacer(const UpdaterLog& log, QString applicationFolder,
+                                 QString temporaryFolder, QString restartProgram)
+    : sleep([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }), m_log(log),
+      m_applicationFolder(std::move(applicationFolder)),
+      m_temporaryFolder(std::move(temporaryFolder)), m_restartProgram(std::move(restartProgram)) {}
+
+void ComponentPlacer::place(const QString& name, const QString& staging,
+                            const QString& destination) {
+    place(name, staging, destination, 0);
+}
+
+void ComponentPlacer::place(const QString& name, const QString& staging, const QString& destination,
+                            int depth) {
+    if (PathContainment::relativeName(name).isEmpty() ||
+        !PathContainment::folderInside(destination, {m_applicationFolder, m_temporaryFolder})) {
+        refuse(name);
+        return;
+    }
+    const QString upper = name.toUpper();
+    const QString ext = extension(name);
+    const qsizetype newAt = upper.indexOf(QLatin1String("_NEW"));
+    if (newAt >= 0 && newAt == upper.size() - 4)
+        copy(name, staging, destination);
+    else if (ext == QLatin1String(".INF"))
+        list(name, staging, depth);
+    else if (ext == QLatin1String(".PAT"))
+        patch(name, staging, destination);
+    else if (ext == QLatin1String(".CAB"))
+        cabinet(name, staging, destination);
+    else if (ext == QLatin1String(".EXE"))
+        program(name, staging, destination);
+    else
+        expand(name, staging, destination);
+}
+
+void ComponentPlacer::copy(const QString& name, const QString& staging,
+                           const QString& destination) {
+    const QString base = name.left(name.size() - 4);
+    const QString source = staging + name;
+    // The staged file itself, named as listed: on Linux names differ by case.
+    if (!QFileInfo(source).isFile())
+        return;
+    const QString text = staging + base + QStringLiteral("_NEW to ") + destination + base;
+    const QString target = destination + PathContainment::relativeName(base);
+    if (PathContainment::relativeName(base).isEmpty() ||
+        !PathContainment::folderInside(QFileInfo(target).path(), {destination})) {
+        refuse(name);
+        return;
+    }
+    m_log.line(QStringLiteral("Upd copying file : ") + text);
+    QString error;
+    if (!ReplacingFile::copy(source, target, modeFor(target, source), &error))
+        m_log.line(QStringLiteral("Upd copy error ") + text);
+}
+
+void ComponentPlacer::list(const QString& name, const QString& staging, int depth) {
+    m_log.line(QStringLiteral("Upd inf file: ") + staging + name);
+    if (depth >= kMaxListDepth) {
+        m_log.line(QStringLiteral("Upd inf nested too deeply: ") + staging + name);
+        return;
+    }
+    const IniText ini = IniText::load(staging + name);
+    const int count = ini.integer(QStringLiteral("FILES"), QStringLiteral("COUNT"), 0);
+    const QString app = QFileInfo(m_applicationFolder).absoluteFilePath();
+    for (int i = 1; i <= count; ++i) {
+        QString file =
+            ini.value(QStringLiteral("FILES"), QStringLiteral("FILE%1").arg(i)).left(128);
+        file.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        const QString rawTarget =
+            ini.value(QStringLiteral("FILES"), QStringLiteral("TARGET%1").arg(i));
+        QString target = UpdaterFolders::expandTarget(rawTarget, app, m_temporaryFolder);
+        m_log.line(QStringLiteral("upd inf %1 : ").arg(i) + file + QLatin1Char(' ') + target);
+        // A relative folder lies in the application folder (the updater's current directory).
+        if (!target.startsWith(QLatin1Char('/')))
+            target = withSlash(m_applicationFolder) + target;
+        place(file, staging, withSlash(target), depth + 1);
+    }
+}
+
+void ComponentPlacer::patch(const QString& name, const QString& staging,
+                            const QString& destination) {
+    // The patcher is not part of this system; it runs only where someone installed it beside
+    // the program. Its output goes where it writes it.
+    const QString patcher = destination + QStringLiteral("patcher.exe");
+    if (!QFileInfo(patcher).isExecutable()) {
+        m_log.line(QStringLiteral("Upd patch ") + name + QStringLiteral(" : no ") + patcher);
+        return;
+    }
+    QStringList argv =
+        CommandLine::split(PatchCommandLine(staging + name, QString(), m_log.isOn()));
+    argv[0] = patcher;
+    ProcessStart::runAndWait(argv, true);
+}
+
+void ComponentPlacer::cabinet(const QString& name, const QString& staging,
+                              const QString& destination) {
+    m_log.line(QStringLiteral("Upd cab extract ") + name + QLatin1Char(' ') + destination);
+    QStringList refused;
+    const int result = ExtractCabinet(staging + name, destination, &refused);
+    for (const QString& entry : refused)
+        refuse(entry);
+    if (result != 0)
+        m_log.line(QStringLiteral("Upd cabextract failed"));
+}
+
+void ComponentPlacer::program(const QString& name, const QString& staging,
+                              const QString& destination) {
+    m_log.line(QStringLiteral("Upd execute ") + name + QLatin1Char(' ') + destination);
+    const QString path = staging + name;
+    // Downloads are staged without execute permission; the staged file is ours to run.
+    const int mode = ReplacingFile::modeOf(path);
+    if (mode >= 0)
+        ::chmod(QFile::encodeName(path).constData(), static_cast<mode_t>(mode) | S_IXUSR);
+    QString error;
+    if (ProcessStart::runAndWait({path}, true, &error) < 0)
+        m_log.line(QStringLiteral("Upd execute failed : ") + error);
+    sleep(500);
+}
+
+void ComponentPlacer::expand(const QString& name, const QString& staging,
+                             const QString& destination) {
+    m_log.line(QStringLiteral("Upd lzexpand ") + name + QLatin1Char(' ') + destination);
+    const QString source = staging + name;
+    const QString expanded = LzExpander::expandedName(source);
+    m_log.line(QStringLiteral("Upd lzexpand dest. filename ") + expanded);
+    const QString target = destination + expanded;
+    QString error;
+    if (!LzExpander::expandTo(source, target, modeFor(target, source), &error))
+        m_log.line(QStringLiteral("Upd lzexpand failed : ") + error);
+}
+
+bool ComponentPlacer::isProgram(const QString& target, const QString& source) const {
+    // A relative program name is taken in the application folder, the updater's current one.
+    const auto absolute = [](const QString& p) {
+        return QDir::cleanPath(QFileInfo(p).absoluteFilePath());
+    };
+    if (!m_restartProgram.isEmpty() && absolute(target) == absolute(m_restartProgram))
+        return true;
+    return isElf(source);
+}
+
+unsigned ComponentPlacer::modeFor(const QString& target, const QString& source) const {
+    const int existing = ReplacingFile::modeOf(target);
+    if (existing >= 0)
+        return static_cast<unsigned>(existing);
+    const int staged = ReplacingFile::modeOf(source);
+    unsigned mode = staged >= 0 ? static_cast<unsigned>(staged) & 0777 : 0644;
+    if (isProgram(target, source))
+        mode |= S_IXUSR;
+    return mode;
+}
+
+void ComponentPlacer::refuse(const QString& name) {
+    m_log.line(QStringLiteral("Upd refused name : ") + name);
+}
+
+} // namespace zarq

@@ -1,0 +1,230 @@
+#include "updater/ComponentPlacer.h"
+#include "platform/ReplacingFile.h"
+#include "update/SzddWriter.h"
+#include "updater/UpdaterLog.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "support/CabinetBytes.h"
+#include "support/TestFiles.h"
+#include "updater/UpdaterLogLines.h"
+
+using testfiles::filesBelow;
+using testfiles::readFile;
+using testfiles::writeFile;
+using zarq::ComponentPlacer;
+using zarq::ReplacingFile;
+using zarq::UpdaterLog;
+
+namespace {
+
+// One placing run: staged files, files already in the application folder, the components
+// listed; then what the application folder holds and what the log says. In the expected log
+// lines "{S}" stands for the staging folder and "{D}" for the application folder (both with
+// their "/").
+struct PlaceCase {
+    const char* name;
+    QList<QPair<QString, QByteArray>> staged;
+    QList<QPair<QString, QByteArray>> installed;
+    QStringList components;
+    QString expectedFiles;
+    QList<QPair<QString, QByteArray>> expectedContents;
+    QStringList expectedLog;
+};
+
+class PlacingRules : public testing::TestWithParam<PlaceCase> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(root.isValid());
+        stage = root.filePath(QStringLiteral("stage")) + QLatin1Char('/');
+        app = root.filePath(QStringLiteral("my app")) + QLatin1Char('/');
+        QDir().mkpath(stage);
+        QDir().mkpath(app);
+    }
+    QString expand(QString text) const {
+        return text.replace(QStringLiteral("{S}"), stage).replace(QStringLiteral("{D}"), app);
+    }
+    QTemporaryDir root;
+    QString stage;
+    QString app;
+};
+
+TEST_P(PlacingRules, PlaceTheComponents) {
+    const PlaceCase& c = GetParam();
+    for (const auto& [name, bytes] : c.staged)
+        writeFile(stage + name, bytes);
+    for (const auto& [name, bytes] : c.installed)
+        writeFile(app + name, bytes);
+    const QString logPath = root.filePath(QStringLiteral("UPDATE.LOG"));
+    const UpdaterLog log(logPath, true);
+    ComponentPlacer placer(log, app, root.filePath(QStringLiteral("tmp")), app + "zarq");
+    placer.sleep = [](int) {};
+    for (const QString& component : c.components)
+        placer.place(component, stage, app);
+
+    EXPECT_EQ(filesBelow(app), c.expectedFiles);
+    for (const auto& [name, bytes] : c.expectedContents)
+        EXPECT_EQ(readFile(app + name), bytes) << name.toStdString();
+    QStringList expectedLog;
+    for (const QString& line : c.expectedLog)
+        expectedLog << expand(line);
+    EXPECT_EQ(updaterLogTexts(logPath).join(QLatin1Char('\n')),
+              expectedLog.join(QLatin1Char('\n')));
+    // Nothing lands beside the two folders.
+    QStringList beside =
+        QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    beside.removeAll(QStringLiteral("UPDATE.LOG"));
+    EXPECT_EQ(beside.join(QLatin1Char(' ')), QStringLiteral("my app stage"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, PlacingRules,
+    testing::Values(
+        PlaceCase{"copy_in_order",
+                  {{"client.exe_NEW", "new client"}, {"readme.txt_NEW", "new readme"}},
+                  {{"client.exe", "old client"}},
+                  {"client.exe_NEW", "readme.txt_NEW"},
+                  "client.exe readme.txt",
+                  {{"client.exe", "new client"}, {"readme.txt", "new readme"}},
+                  {"Upd copying file : {S}client.exe_NEW to {D}client.exe",
+                   "Upd copying file : {S}readme.txt_NEW to {D}readme.txt"}},
+        PlaceCase{"missing_staged_file_is_skipped_silently",
+                  {},
+                  {{"client.exe", "old"}},
+                  {"client.exe_NEW"},
+                  "client.exe",
+                  {{"client.exe", "old"}},
+                  {}},
+        // The rule matches without regard to case; the staged file is the one named.
+        PlaceCase{"case_blind_rule_exact_staged_name",
+                  {{"Zarq_new", "z"}, {"other_new", "o"}},
+                  {},
+                  {"Zarq_new", "other_NEW", "a_NEW_NEW"},
+                  "Zarq",
+                  {{"Zarq", "z"}},
+                  {"Upd copying file : {S}Zarq_NEW to {D}Zarq", "Upd lzexpand a_NEW_NEW {D}",
+                   "Upd lzexpand dest. filename a_NEW_NEW",
+                   "Upd lzexpand failed : no such file: {S}a_NEW_NEW"}},
+        PlaceCase{"names_leaving_their_folder_are_refused",
+                  {{"sub/x_NEW", "inside"}, {"_NEW", "no name"}},
+                  {},
+                  {"../evil_NEW", "/etc/passwd_NEW", "sub/../../e_NEW", "sub/x_NEW", "_NEW"},
+                  "",
+                  {},
+                  {"Upd refused name : ../evil_NEW", "Upd refused name : /etc/passwd_NEW",
+                   "Upd refused name : sub/../../e_NEW",
+                   "Upd copying file : {S}sub/x_NEW to {D}sub/x",
+                   "Upd copy error {S}sub/x_NEW to {D}sub/x", "Upd refused name : _NEW"}},
+        PlaceCase{"list_file",
+                  {{"pack.INF", "[Files]\r\nCount=4\r\nFile1=a.txt_NEW\r\nTarget1={APP}\\sub\r\n"
+                                "FILE2=b.txt_NEW\r\nTARGET2=/etc\r\nFILE3=..\\c.txt_NEW\r\n"
+                                "TARGET3={APP}\r\nFILE4=d.txt_NEW\r\nTARGET4=sub\\..\\..\r\n"},
+                   {"a.txt_NEW", "a"},
+                   {"b.txt_NEW", "b"},
+                   {"d.txt_NEW", "d"}},
+                  {{"sub/keep", "k"}},
+                  {"pack.INF"},
+                  "sub/a.txt sub/keep",
+                  {{"sub/a.txt", "a"}},
+                  {"Upd inf file: {S}pack.INF", "upd inf 1 : a.txt_NEW {D}./sub",
+                   "Upd copying file : {S}a.txt_NEW to {D}./sub/a.txt",
+                   "upd inf 2 : b.txt_NEW /etc", "Upd refused name : b.txt_NEW",
+                   "upd inf 3 : ../c.txt_NEW {D}.", "Upd refused name : ../c.txt_NEW",
+                   "upd inf 4 : d.txt_NEW sub/../..", "Upd refused name : d.txt_NEW"}},
+        PlaceCase{"cabinet",
+                  {{"pack.CAB", testcab::craftCabinet({{"sub\\c.txt", "cab"}, {"..\\out", "x"}})},
+                   {"bad.cab", "not a cabinet"}},
+                  {},
+                  {"pack.CAB", "bad.cab"},
+                  "sub/c.txt",
+                  {{"sub/c.txt", "cab"}},
+                  {"Upd cab extract pack.CAB {D}", "Upd refused name : ../out",
+                   "Upd cab extract bad.cab {D}", "Upd cabextract failed"}},
+        PlaceCase{"lz_and_plain_files",
+                  {{"data.dl_", zarq::SzddWriter::compress("library bytes", 'l')},
+                   {"notes.txt", "plain"}},
+                  {{"data.dll", "old library"}},
+                  {"data.dl_", "notes.txt"},
+                  "data.dll notes.txt",
+                  {{"data.dll", "library bytes"}, {"notes.txt", "plain"}},
+                  {"Upd lzexpand data.dl_ {D}", "Upd lzexpand dest. filename data.dll",
+                   "Upd lzexpand notes.txt {D}", "Upd lzexpand dest. filename notes.txt"}},
+        PlaceCase{"patch_without_patcher",
+                  {{"zarq.PAT", "patch"}},
+                  {},
+                  {"zarq.PAT"},
+                  "",
+                  {},
+                  {"Upd patch zarq.PAT : no {D}patcher.exe"}}),
+    [](const testing::TestParamInfo<PlaceCase>& info) { return std::string(info.param.name); });
+
+TEST(ComponentPlacerTest, AListFileThatNamesItselfEnds) {
+    QTemporaryDir root;
+    const QString stage = root.filePath(QStringLiteral("s/"));
+    const QString app = root.filePath(QStringLiteral("a/"));
+    QDir().mkpath(app);
+    writeFile(stage + "loop.inf", "[FILES]\nCOUNT=1\nFILE1=loop.inf\nTARGET1={APP}\n");
+    const UpdaterLog log(root.filePath(QStringLiteral("log")), true);
+    ComponentPlacer(log, app, root.filePath(QStringLiteral("t")), QString())
+        .place("loop.inf", stage, app);
+    const QStringList texts = updaterLogTexts(root.filePath(QStringLiteral("log")));
+    ASSERT_FALSE(texts.isEmpty());
+    EXPECT_EQ(texts.last(), "Upd inf nested too deeply: " + stage + "loop.inf");
+}
+
+TEST(ComponentPlacerTest, PermissionBits) {
+    QTemporaryDir root;
+    const QString stage = root.filePath(QStringLiteral("s/"));
+    const QString app = root.filePath(QStringLiteral("a/"));
+    auto staged = [&](const QString& name, const QByteArray& bytes, int mode) {
+        writeFile(stage + name, bytes);
+        ::chmod(QFile::encodeName(stage + name).constData(), static_cast<mode_t>(mode));
+    };
+    staged("zarq_NEW", "#!/bin/sh\n", 0600); // the program restarted: executable
+    staged("old_NEW", "replacement", 0600);  // replaces a file: keeps its bits
+    staged("tool_NEW",
+           QByteArray("\x7f"
+                      "ELF",
+                      4),
+           0600);                       // an ELF program: executable
+    staged("readme_NEW", "text", 0640); // a new file: the staged bits
+    writeFile(app + "old", "old");
+    ::chmod(QFile::encodeName(app + "old").constData(), 0755);
+
+    const UpdaterLog log(QString(), false);
+    ComponentPlacer placer(log, app, root.filePath(QStringLiteral("t")), app + "zarq");
+    for (const char* name : {"zarq_NEW", "old_NEW", "tool_NEW", "readme_NEW"})
+        placer.place(QLatin1String(name), stage, app);
+    EXPECT_EQ(ReplacingFile::modeOf(app + "zarq"), 0700);
+    EXPECT_EQ(ReplacingFile::modeOf(app + "old"), 0755);
+    EXPECT_EQ(readFile(app + "old"), QByteArray("replacement"));
+    EXPECT_EQ(ReplacingFile::modeOf(app + "tool"), 0700);
+    EXPECT_EQ(ReplacingFile::modeOf(app + "readme"), 0640);
+}
+
+TEST(ComponentPlacerTest, AProgramComponentRunsAndIsWaitedFor) {
+    QTemporaryDir root;
+    const QString stage = root.filePath(QStringLiteral("s/"));
+    const QString app = root.filePath(QStringLiteral("a/"));
+    QDir().mkpath(app);
+    writeFile(stage + "setup.EXE", readFile(QStringLiteral(ZARQ_PROCESS_PROBE)));
+    ::chmod(QFile::encodeName(stage + "setup.EXE").constData(), 0600);
+    const QString out = root.filePath(QStringLiteral("probe.out"));
+    qputenv("ZARQ_PROBE_OUT", QFile::encodeName(out));
+    const UpdaterLog log(root.filePath(QStringLiteral("log")), true);
+    ComponentPlacer placer(log, app, root.filePath(QStringLiteral("t")), QString());
+    int slept = 0;
+    placer.sleep = [&](int ms) { slept += ms; };
+    placer.place("setup.EXE", stage, app);
+    qunsetenv("ZARQ_PROBE_OUT");
+    // Waited for: its report is complete when place() returns.
+    EXPECT_TRUE(readFile(out).endsWith("end\n"));
+    EXPECT_TRUE(readFile(out).contains("fd1=/dev/null"));
+    EXPECT_EQ(slept, 500);
+    EXPECT_EQ(updaterLogTexts(root.filePath(QStringLiteral("log"))),
+              QStringList{"Upd execute setup.EXE " + app});
+}
+
+} // namespace
