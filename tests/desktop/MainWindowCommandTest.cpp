@@ -146,6 +146,11 @@ TEST_F(MainWindowCommandTest, ClosingHidesAndTheTrayBringsTheWindowBack) {
     tray->press(TrayBackend::Event::LeftDoubleClick);
     tray->press(TrayBackend::Event::LeftRelease);
     EXPECT_TRUE(form->isVisible());
+    // A StatusNotifierItem panel's one activation brings it back too.
+    form->close();
+    ASSERT_TRUE(form->isHidden());
+    tray->press(TrayBackend::Event::PrimaryActivation);
+    EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(terminated, 0);
 }
 
