@@ -2,24 +2,30 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 
 namespace zarq {
 
+namespace {
+
+bool exportsItem(const QDBusConnection& connection) {
+    return connection.isConnected() &&
+           connection.objectRegisteredAt(QStringLiteral("/StatusNotifierItem"));
+}
+
+} // namespace
+
 bool dockedAsStatusNotifierItem() {
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.interface())
-        return false; // no session bus: Qt could only have docked into an XEmbed tray
-    const QDBusReply<QStringList> names = bus.interface()->registeredServiceNames();
-    if (!names.isValid())
-        return false;
-    const QString ours =
+    // Qt exports its item object at "/StatusNotifierItem" on a session bus connection of its
+    // own, named after the item ("org.kde.StatusNotifierItem-<pid>-<n>", n counting every
+    // platform tray icon Qt made, including the short-lived ones that ask whether a tray is
+    // there), or on the shared session connection. An XEmbed icon is no D-Bus object at all.
+    if (exportsItem(QDBusConnection::sessionBus()))
+        return true;
+    const QString prefix =
         QStringLiteral("org.kde.StatusNotifierItem-%1-").arg(QCoreApplication::applicationPid());
-    for (const QString& name : names.value()) {
-        // Qt registers the item on the process's shared session connection, so the name is
-        // owned by this very connection (a process of the same id elsewhere cannot pass).
-        if (name.startsWith(ours) &&
-            bus.interface()->serviceOwner(name).value() == bus.baseService())
+    for (int n = 1; n <= 256; ++n) {
+        // Looking a name up makes no connection: an unknown name gives a disconnected one.
+        if (exportsItem(QDBusConnection(prefix + QString::number(n))))
             return true;
     }
     return false;
