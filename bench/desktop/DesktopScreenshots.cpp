@@ -5,6 +5,8 @@
 // and the network report are a demo's, set here. Settings go to a temporary folder, never the
 // user's. Run it on a display: xvfb-run -a zarq_desktop_screenshots docs/screenshots
 #include "app/desktop/TForm1.h"
+#include "netinfo/AdapterRecord.h"
+#include "netinfo/NetworkReport.h"
 #include "session/SessionNotice.h"
 #include "session/widgets/NameEdit.h"
 #include "shell/Skin.h"
@@ -47,7 +49,6 @@ int main(int argc, char** argv) {
     const QString out = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(out);
     QTemporaryDir tmp;
-    app.setApplicationDisplayName(QStringLiteral("TERVAN 蓝杉果动态域名客户端"));
     Skin::apply(app);
 
     MainWindowEnvironment env = MainWindowEnvironment::standard(ZarqConfig{});
@@ -56,13 +57,29 @@ int main(int argc, char** argv) {
     env.settings.autostart.currentUser = tmp.filePath(QStringLiteral("autostart"));
     env.settings.autostart.localMachine = tmp.filePath(QStringLiteral("etc-autostart"));
     env.terminate = [] {};
-    // A demo machine's report (documentation addresses), not the one this runs on.
+    // A demo machine's adapters (documentation addresses), not the ones this runs on, put
+    // through the program's own report.
     env.networkReport = [](QString& memo) {
-        memo = QStringLiteral("网卡名称: eth0 (e1000e)\r\n网卡MAC: 52:54:00:12:34:56\r\n"
-                              "IP地址:    192.168.1.20/255.255.255.0\r\n"
-                              "网关:    192.168.1.1/255.255.255.255\r\n\r\n"
-                              "网卡名称: wlan0 (iwlwifi)\r\n网卡MAC: 52:54:00:ab:cd:ef\r\n"
-                              "IP地址:    0.0.0.0/0.0.0.0\r\n\r\nDNS 1: 192.168.1.1\r\n");
+        const auto adapters = [] {
+            AdapterRecord eth0;
+            eth0.adapterName = QStringLiteral("eth0");
+            eth0.description = QStringLiteral("eth0 (e1000e)");
+            eth0.address = QByteArray::fromHex("525400123456");
+            eth0.ipAddressList = {
+                {QStringLiteral("192.168.1.20"), QStringLiteral("255.255.255.0")}};
+            eth0.gatewayList = {{QStringLiteral("192.168.1.1"), QStringLiteral("255.255.255.255")}};
+            AdapterRecord wlan0;
+            wlan0.adapterName = QStringLiteral("wlan0");
+            wlan0.description = QStringLiteral("wlan0 (iwlwifi)");
+            wlan0.address = QByteArray::fromHex("525400abcdef");
+            wlan0.index = 1;
+            // An adapter without an address, as the adapter table gives it.
+            wlan0.ipAddressList = {{QStringLiteral("0.0.0.0"), QStringLiteral("0.0.0.0")}};
+            return QList<AdapterRecord>{eth0, wlan0};
+        };
+        NetworkReport::getipinfo(memo, adapters, [](QStringList& lines) {
+            lines = {QStringLiteral("DNS 1: 192.168.1.1")};
+        });
     };
     TForm1 form(env);
     form.zArqLogin->Timer2->stop();

@@ -1,11 +1,16 @@
 #include "shell/SystemTrayBackend.h"
 
+#include "shell/StatusNotifierItemProbe.h"
+
 #include <QCursor>
 #include <QMenu>
 
 namespace zarq {
 
-SystemTrayBackend::SystemTrayBackend(QObject* parent) : TrayBackend(parent) {
+SystemTrayBackend::SystemTrayBackend(QObject* parent, HostProbe dockedAsStatusNotifierItem)
+    : TrayBackend(parent), m_hostProbe(std::move(dockedAsStatusNotifierItem)) {
+    if (!m_hostProbe)
+        m_hostProbe = &zarq::dockedAsStatusNotifierItem;
     connect(&m_icon, &QSystemTrayIcon::activated, this, &SystemTrayBackend::onActivated);
 }
 
@@ -39,10 +44,20 @@ void SystemTrayBackend::hide() {
     m_icon.hide();
 }
 
+bool SystemTrayBackend::onStatusNotifierHost() {
+    if (!m_statusNotifierHost)
+        m_statusNotifierHost = m_hostProbe();
+    return *m_statusNotifierHost;
+}
+
 void SystemTrayBackend::onActivated(QSystemTrayIcon::ActivationReason reason) {
     const QPoint pos = QCursor::pos();
     switch (reason) {
     case QSystemTrayIcon::Trigger:
+        if (onStatusNotifierHost()) {
+            emit mouseEvent(Event::PrimaryActivation, pos);
+            break;
+        }
         emit mouseEvent(Event::LeftPress, pos);
         emit mouseEvent(Event::LeftRelease, pos);
         break;

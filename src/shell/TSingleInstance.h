@@ -18,7 +18,6 @@ namespace zarq {
 // dialog, no settings dialog: a second copy must start no sign-in and no update check):
 //
 //   QApplication app(argc, argv);
-//   app.setApplicationDisplayName(applicationTitle());
 //   TSingleInstance guard(applicationTitle());
 //   if (!guard.isFirst())
 //       return 0;                       // the running copy has been asked to come forward

@@ -111,6 +111,14 @@ void TTrayIcon::onMouseEvent(TrayBackend::Event event, QPoint pos) {
         if (m_menu && !m_leftPopup && m_menu->defaultAction())
             m_menu->defaultAction()->trigger();
         break;
+    case TrayBackend::Event::PrimaryActivation:
+        // A StatusNotifierItem host has no double click: its one activation (a click on the
+        // icon) is the way back to the window there, as the double click is on a classic tray.
+        ClickPending = false;
+        emit DblClick();
+        if (m_menu && !m_leftPopup && m_menu->defaultAction())
+            m_menu->defaultAction()->trigger();
+        break;
     case TrayBackend::Event::RightPress:
         emit MouseDown(Qt::RightButton, pos);
         popUp(pos);

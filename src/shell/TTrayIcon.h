@@ -25,8 +25,9 @@ namespace zarq {
 //
 // Clicks: a right press shows PopupMenu at once; a left double click emits DblClick. A
 // single left click emits Click: at once when nothing is connected to DblClick, else one
-// double-click interval after the press, and not at all when a double click follows. While
-// Enabled is false, clicks are ignored.
+// double-click interval after the press, and not at all when a double click follows. On a
+// StatusNotifierItem host, which reports one primary activation instead of clicks, that
+// activation emits DblClick. While Enabled is false, clicks are ignored.
 //
 // Minimising the owner with MinimizeToTray on hides the owner (and so its taskbar entry) and
 // keeps the icon; showAndRaise() brings it back. Without a tray host, minimising stays a

@@ -22,7 +22,10 @@ public:
         RightPress,
         RightRelease,
         MiddlePress,
-        MiddleRelease
+        MiddleRelease,
+        // The one primary activation of a StatusNotifierItem host (its "Activate"): such a
+        // host reports neither presses nor double clicks.
+        PrimaryActivation
     };
     Q_ENUM(Event)
 

@@ -20,7 +20,7 @@ namespace zarq::test {
 // The notification area as a test drives it.
 class FakeTrayBackend : public TrayBackend {
 public:
-    bool isAvailable() const override { return true; }
+    bool isAvailable() const override { return available; }
     void setIcon(const QIcon&) override {}
     void setToolTip(const QString&) override {}
     void setMenu(QMenu*) override {}
@@ -28,6 +28,7 @@ public:
     void show() override { shown = true; }
     void hide() override { shown = false; }
     void press(Event e) { emit mouseEvent(e, QPoint(1, 1)); }
+    bool available = true; // whether a tray host is running
     bool shown = false;
 };
 

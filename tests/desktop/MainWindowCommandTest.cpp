@@ -3,6 +3,7 @@
 #include "session/widgets/NameEdit.h"
 #include "session/widgets/PasswordEdit.h"
 #include "session/widgets/TSkinLinkLabel.h"
+#include "shell/Skin.h"
 #include "shell/TCircularProgress.h"
 #include "shell/TTrayIcon.h"
 #include "shell/TTrayMenu.h"
@@ -145,7 +146,73 @@ TEST_F(MainWindowCommandTest, ClosingHidesAndTheTrayBringsTheWindowBack) {
     tray->press(TrayBackend::Event::LeftDoubleClick);
     tray->press(TrayBackend::Event::LeftRelease);
     EXPECT_TRUE(form->isVisible());
+    // A StatusNotifierItem panel's one activation brings it back too.
+    form->close();
+    ASSERT_TRUE(form->isHidden());
+    tray->press(TrayBackend::Event::PrimaryActivation);
+    EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(terminated, 0);
+}
+
+// Without a tray host nothing could bring a hidden window back: closing minimises it, and it
+// keeps its place in the task bar. Minimising does not hide it either.
+TEST_F(MainWindowCommandTest, WithoutATrayClosingMinimisesInsteadOfHiding) {
+    auto form = makeForm();
+    ASSERT_NE(tray, nullptr);
+    tray->available = false;
+    form->show();
+    EXPECT_FALSE(form->close()) << "the close is refused";
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(form->isHidden());
+    EXPECT_TRUE(form->isMinimized());
+    EXPECT_EQ(terminated, 0);
+    form->SkinPopupMenu1->N1->trigger();
+    EXPECT_FALSE(form->isMinimized());
+
+    // The tray host comes (back): closing hides into it again.
+    tray->available = true;
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->isHidden());
+}
+
+// The "系统设置" button sits inside the 27-pixel status bar with all the room the skin asks
+// for: not cut at the bottom, not squeezed below its own size, not against the left edge.
+TEST_F(MainWindowCommandTest, TheSettingsButtonFitsTheStatusBar) {
+    qApp->setStyleSheet(Skin::styleSheet());
+    auto form = makeForm();
+    form->show();
+    QCoreApplication::processEvents();
+    const QRect bar = form->SkinStatusBar1->rect();
+    const QRect button = form->SkinButton2->geometry();
+    EXPECT_EQ(bar.height(), 27);
+    EXPECT_TRUE(bar.contains(button))
+        << button.x() << "," << button.y() << " " << button.width() << "x" << button.height();
+    EXPECT_GE(button.height(), form->SkinButton2->sizeHint().height());
+    EXPECT_GE(button.width(), form->SkinButton2->sizeHint().width());
+    // Clear of the left edge: the first pixel the button paints is a few pixels in.
+    const QImage image = form->SkinStatusBar1->grab().toImage();
+    const QColor border(0x16, 0x4f, 0x91); // the skin's button border
+    const auto isBorder = [&](QColor c) {
+        return qAbs(c.red() - border.red()) + qAbs(c.green() - border.green()) +
+                   qAbs(c.blue() - border.blue()) <
+               60;
+    };
+    int firstButtonColumn = -1;
+    for (int x = 0; x < image.width() && firstButtonColumn < 0; ++x) {
+        if (isBorder(image.pixelColor(x, button.center().y())))
+            firstButtonColumn = x;
+    }
+    EXPECT_GE(firstButtonColumn, 4);
+    // The bottom border is drawn: some row of the bar below the middle is the border's colour
+    // across the button.
+    int bottomBorderRow = -1;
+    for (int y = image.height() - 1; y > button.center().y() && bottomBorderRow < 0; --y) {
+        if (isBorder(image.pixelColor(button.center().x(), y)))
+            bottomBorderRow = y;
+    }
+    EXPECT_GT(bottomBorderRow, button.center().y()) << "the button's bottom edge is cut off";
+    EXPECT_LT(bottomBorderRow, image.height() - 1);
+    qApp->setStyleSheet(QString());
 }
 
 TEST_F(MainWindowCommandTest, LinksOpenTheVendorSite) {

@@ -1,10 +1,12 @@
 #include "DesktopFixture.h"
 #include "session/widgets/TSkinLinkLabel.h"
+#include "shell/Skin.h"
 #include "shell/TCircularProgress.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 using namespace zarq;
 using namespace zarq::test;
@@ -60,12 +62,13 @@ protected:
         QCoreApplication::sendPostedEvents(form.get());
     }
 
-    PageState page() const {
-        return {!form->loginpanel1->isHidden(),    !form->loginProgress1->isHidden(),
-                form->loginProgress1->isEnabled(), !form->LoginLabel->isHidden(),
-                !form->loginButton1->isHidden(),   !form->loginpanel2->isHidden(),
-                form->LoginLabel->text()};
+    static PageState page(const TForm1& f) {
+        return {!f.loginpanel1->isHidden(),    !f.loginProgress1->isHidden(),
+                f.loginProgress1->isEnabled(), !f.LoginLabel->isHidden(),
+                !f.loginButton1->isHidden(),   !f.loginpanel2->isHidden(),
+                f.LoginLabel->text()};
     }
+    PageState page() const { return page(*form); }
 
     QStringList asked() const {
         QStringList texts;
@@ -81,9 +84,13 @@ protected:
 };
 
 TEST_F(MainWindowNoticeTest, StartsSignedOutInItsDesignState) {
-    EXPECT_EQ(page(), kSignedOut);
-    EXPECT_EQ(form->zArqLogin->state().PublicIP, "203.0.113.7"); // set by this test's SetUp
-    EXPECT_TRUE(form->zArqLogin->isHidden());
+    // A window as the program makes it, before SetUp's session values are put in.
+    form.reset();
+    TForm1 fresh(windowEnvironment());
+    EXPECT_EQ(page(fresh), kSignedOut);
+    EXPECT_EQ(fresh.zArqLogin->state().PublicIP, "0.0.0.0");
+    EXPECT_TRUE(fresh.zArqLogin->isHidden());
+    EXPECT_FALSE(fresh.LoginLabel->isLink());
 }
 
 TEST_F(MainWindowNoticeTest, ReactionTable) {
@@ -273,6 +280,43 @@ TEST_F(MainWindowNoticeTest, ProgressLabelOpensTheDialogOnlyWhileTheSpinnerStand
     EXPECT_FALSE(form->loginProgress1->isTurning());
     emit form->LoginLabel->clicked();
     EXPECT_TRUE(form->zArqLogin->isVisible());
+}
+
+// After an error the caption is the way back to the dialog, and it is a link like the others:
+// underlined, with the pointing hand, reachable with Tab, and Enter opens the dialog. While
+// the spinner turns it is plain text that neither takes the focus nor reacts to keys.
+TEST_F(MainWindowNoticeTest, TheErrorCaptionIsALinkAndTheSigningInCaptionIsNot) {
+    qApp->setStyleSheet(Skin::styleSheet()); // the look comes from the skin
+    struct Row {
+        const char* what;
+        SessionNoticeNumber notice;
+        bool link;
+    } const rows[] = {
+        {"signing in", WM_LOGIN_BEGIN, false},
+        {"network error", WM_NET_ERROR, true},
+        {"signing in again", WM_LOGIN_BEGIN, false},
+        {"refused, answered OK", WM_LOGIN_FAILED, true},
+    };
+    form->show();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        form->zArqLogin->hide();
+        TSkinMessage::resetTestHook();
+        if (row.notice != WM_LOGIN_BEGIN)
+            TSkinMessage::queueAnswers(
+                {row.notice == WM_LOGIN_FAILED ? TSkinMessage::OK : TSkinMessage::Cancel});
+        notice(row.notice);
+        form->zArqLogin->hide();
+        TSkinLinkLabel* label = form->LoginLabel;
+        ASSERT_FALSE(label->isHidden());
+        EXPECT_EQ(label->font().underline(), row.link);
+        EXPECT_EQ(label->cursor().shape(), row.link ? Qt::PointingHandCursor : Qt::ArrowCursor);
+        EXPECT_EQ(bool(label->focusPolicy() & Qt::TabFocus), row.link);
+        EXPECT_EQ(label->font().underline(), form->SkinLinkLabel1->font().underline() && row.link);
+        QTest::keyClick(label, Qt::Key_Return);
+        EXPECT_EQ(form->zArqLogin->isVisible(), row.link);
+    }
+    qApp->setStyleSheet(QString());
 }
 
 TEST_F(MainWindowNoticeTest, AnIgnoredSignInReplyLeavesTheWindowSigningIn) {

@@ -13,7 +13,9 @@
 namespace zarq {
 
 int runDesktop(QApplication& app, const DesktopOptions& options, const SignalWatch& watchSignals) {
-    app.setApplicationDisplayName(applicationTitle());
+    // No application display name: Qt would append it to every window title on X11 and
+    // Wayland ("Error — TERVAN ..."), and each window's caption is its own text alone. The
+    // title lives in applicationTitle() for the error box and the single-instance guard.
     // The program lives in the tray: a hidden main window is no reason to end.
     app.setQuitOnLastWindowClosed(false);
 

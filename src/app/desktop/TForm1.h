@@ -45,7 +45,8 @@ struct MainWindowEnvironment {
 // ("动态域名"), the network report on the second ("网络信息"), the settings button in the
 // status bar, the tray icon with its menu. It owns the login dialog (and so the session) and
 // the settings dialog for the whole run, follows the session only through its notices, and
-// owns log-off and exit. Closing it only hides it; the program ends through exit.
+// owns log-off and exit. Closing it only hides it (minimises it when no tray is there to
+// bring it back); the program ends through exit.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:

@@ -7,11 +7,13 @@
 #include "session/widgets/TSkinLinkLabel.h"
 #include "shell/TCircularProgress.h"
 #include "shell/TSkinMessage.h"
+#include "shell/TTrayIcon.h"
 #include "shell/WindowActivation.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 
 namespace zarq {
@@ -66,6 +68,8 @@ void TForm1::WMLoginBegin() {
     loginProgress1->show();
     loginProgress1->setEnabled(true);
     loginButton1->hide();
+    // While the spinner turns the label does nothing, so it does not look like a link.
+    LoginLabel->setLink(false);
     LoginLabel->setText(QStringLiteral("域名 ") + text(zArqLogin->state().FullDomain) +
                         QStringLiteral(" 登陆中..."));
     LoginLabel->show();
@@ -94,6 +98,7 @@ void TForm1::WMLoginFailed() {
     loginpanel1->show();
     loginProgress1->setEnabled(false);
     LoginLabel->setText(QStringLiteral("用户名或密码错误，请稍后重试..."));
+    LoginLabel->setLink(true); // the spinner stands: the caption leads back to the dialog
     if (SkinMessage1->question(QStringLiteral("用户名或密码错误,是否重试..."), this) ==
         TSkinMessage::OK) {
         zArqLogin->show();
@@ -109,6 +114,7 @@ void TForm1::WMNetError() {
     loginpanel1->show();
     loginProgress1->setEnabled(false);
     LoginLabel->setText(QStringLiteral("网络错误，请稍后重试..."));
+    LoginLabel->setLink(true); // the spinner stands: the caption leads back to the dialog
     showAndRaise(this);
     if (SkinMessage1->question(QStringLiteral("网络连接错误,是否现在重试..."), this) ==
         TSkinMessage::OK)
@@ -190,9 +196,15 @@ void TForm1::endSession() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    // Closing only hides: the program keeps running in the tray until exit.
+    // Closing never ends the program: that is exit's business. With a tray it hides the
+    // window, which the tray brings back. Without one (a desktop with no tray host) a hidden
+    // window could be reached again only by a second start, and the program left only by a
+    // signal; there closing minimises, and the window keeps its task bar entry.
     event->ignore();
-    hide();
+    if (TrayIcon1->backend()->isAvailable())
+        hide();
+    else
+        showMinimized();
 }
 
 } // namespace zarq
