@@ -1,0 +1,194 @@
+#include "update/CurlRequest.h"
+
+#include "update/CurlSession.h"
+
+#include "platform/TextCodec.h"
+
+#include <cstring>
+
+namespace zarq {
+
+namespace {
+
+// Body bytes held at most before curl is paused (curl hands over at most 16 KiB at a time).
+constexpr qsizetype kBufferLimit = 64 * 1024;
+
+} // namespace
+
+CurlRequest::Setup CurlRequest::Setup::ftp(const QByteArray& url, const QString& user,
+                                           const QString& password, bool passive) {
+    Setup setup;
+    setup.url = url;
+    if (!user.isEmpty() && !password.isEmpty()) {
+        setup.user = TextCodec::toCp936(user);
+        setup.password = TextCodec::toCp936(password);
+    }
+    setup.ftpPassive = passive;
+    return setup;
+}
+
+CurlRequest::CurlRequest(CurlSession& session, Setup setup)
+    : m_session(&session), m_setup(std::move(setup)) {}
+
+CurlRequest::~CurlRequest() {
+    if (m_session && m_added)
+        m_session->remove(this);
+    if (m_easy)
+        curl_easy_cleanup(m_easy);
+    curl_slist_free_all(m_headerList);
+}
+
+void CurlRequest::detach() {
+    m_session = nullptr;
+}
+
+bool CurlRequest::open() {
+    if (!m_session || !m_session->valid() || !(m_easy = curl_easy_init())) {
+        m_result = CURLE_FAILED_INIT;
+        return false;
+    }
+    const CurlSession::Options& o = m_session->options();
+    curl_easy_setopt(m_easy, CURLOPT_URL, m_setup.url.constData());
+    curl_easy_setopt(m_easy, CURLOPT_PRIVATE, this);
+    curl_easy_setopt(m_easy, CURLOPT_ERRORBUFFER, m_errorBuffer);
+    curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &CurlRequest::writeCallback);
+    curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &CurlRequest::headerCallback);
+    curl_easy_setopt(m_easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L);
+    // Only these schemes, also after a redirection: never file:// or anything else a server
+    // could point to.
+    curl_easy_setopt(m_easy, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
+    curl_easy_setopt(m_easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
+    curl_easy_setopt(m_easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(m_easy, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(m_easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(m_easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!o.caInfo.isEmpty())
+        curl_easy_setopt(m_easy, CURLOPT_CAINFO, o.caInfo.constData());
+    if (!o.agent.isEmpty())
+        curl_easy_setopt(m_easy, CURLOPT_USERAGENT, o.agent.constData());
+    if (!o.proxy.isEmpty())
+        curl_easy_setopt(m_easy, CURLOPT_PROXY, o.proxy.constData());
+    if (!o.proxyUser.isEmpty()) {
+        curl_easy_setopt(m_easy, CURLOPT_PROXYUSERNAME, o.proxyUser.constData());
+        curl_easy_setopt(m_easy, CURLOPT_PROXYPASSWORD, o.proxyPassword.constData());
+    }
+    if (o.connectTimeoutMs > 0)
+        curl_easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT_MS, o.connectTimeoutMs);
+    if (o.stallTimeoutSeconds > 0) {
+        curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_TIME, o.stallTimeoutSeconds);
+    }
+    for (const QByteArray& line : m_setup.headers)
+        m_headerList = curl_slist_append(m_headerList, line.constData());
+    if (m_headerList)
+        curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_headerList);
+    if (!m_setup.user.isEmpty()) {
+        curl_easy_setopt(m_easy, CURLOPT_USERNAME, m_setup.user.constData());
+        curl_easy_setopt(m_easy, CURLOPT_PASSWORD, m_setup.password.constData());
+    }
+    // Active FTP: the server connects back to the address of our control connection.
+    curl_easy_setopt(m_easy, CURLOPT_FTPPORT, m_setup.ftpPassive ? nullptr : "-");
+    curl_easy_setopt(m_easy, CURLOPT_TRANSFERTEXT, 0L);
+    if (m_setup.noBody)
+        curl_easy_setopt(m_easy, CURLOPT_NOBODY, 1L);
+
+    m_session->add(this);
+    m_added = true;
+    while (!headReady())
+        m_session->waitForActivity();
+    return !m_done || m_result == CURLE_OK || m_bodyStarted || m_headDone;
+}
+
+bool CurlRequest::headReady() const {
+    return m_done || m_headDone || m_bodyStarted || !m_session;
+}
+
+long CurlRequest::status() const {
+    long code = 0;
+    if (m_easy)
+        curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
+    return code;
+}
+
+qint64 CurlRequest::contentLength() const {
+    curl_off_t length = -1;
+    if (m_easy)
+        curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    return qint64(length);
+}
+
+qint64 CurlRequest::read(char* into, qint64 max) {
+    while (buffered() == 0 && !m_done && m_session)
+        m_session->waitForActivity();
+    if (buffered() == 0) {
+        if (!m_session && !m_done)
+            m_result = CURLE_ABORTED_BY_CALLBACK;
+        return m_result == CURLE_OK ? 0 : -1;
+    }
+    const qint64 n = qMin<qint64>(max, buffered());
+    std::memcpy(into, m_buffer.constData() + m_readPos, size_t(n));
+    m_readPos += n;
+    if (m_readPos == m_buffer.size()) {
+        m_buffer.resize(0);
+        m_readPos = 0;
+    }
+    if (m_paused && buffered() < kBufferLimit) {
+        m_paused = false;
+        // May hand over the held data at once (through writeCallback); the rest arrives through
+        // the event loop.
+        curl_easy_pause(m_easy, CURLPAUSE_CONT);
+    }
+    return n;
+}
+
+QString CurlRequest::errorText() const {
+    if (m_result == CURLE_OK)
+        return QString();
+    if (m_errorBuffer[0])
+        return QString::fromLocal8Bit(m_errorBuffer).trimmed();
+    return QString::fromLocal8Bit(curl_easy_strerror(m_result));
+}
+
+void CurlRequest::finished(CURLcode result) {
+    m_done = true;
+    m_result = result;
+}
+
+size_t CurlRequest::writeCallback(char* data, size_t size, size_t count, void* self) {
+    auto* request = static_cast<CurlRequest*>(self);
+    const size_t bytes = size * count;
+    if (request->buffered() >= kBufferLimit) {
+        request->m_paused = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    if (request->m_readPos > 0) {
+        request->m_buffer.remove(0, request->m_readPos);
+        request->m_readPos = 0;
+    }
+    request->m_buffer.append(data, qsizetype(bytes));
+    request->m_bodyStarted = true;
+    return bytes;
+}
+
+size_t CurlRequest::headerCallback(char* data, size_t size, size_t count, void* self) {
+    auto* request = static_cast<CurlRequest*>(self);
+    const size_t bytes = size * count;
+    const QByteArray line(data, qsizetype(bytes));
+    if (line.startsWith("HTTP/")) {
+        request->m_locationInBlock = false;
+    } else if (line.toLower().startsWith("location:")) {
+        request->m_locationInBlock = true;
+    } else if (line == "\r\n" || line == "\n") {
+        // The end of one reply's head. Interim replies (1xx) and redirections that curl follows
+        // are not the head of the reply we read.
+        const long code = request->status();
+        const bool followed = code >= 300 && code < 400 && request->m_locationInBlock;
+        if (code >= 200 && !followed)
+            request->m_headDone = true;
+    }
+    return bytes;
+}
+
+} // namespace zarq
