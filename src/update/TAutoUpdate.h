@@ -202,6 +202,8 @@ protected:
     QByteArray FCertificateFile;
 
     void NoteTransportError(int code, const QString& text);
+    // NoteTransportError with an errno value and its text.
+    void NoteSystemError(int code);
     bool EnterFtpDirectory();
     QByteArray FtpUrl(const QString& path) const;
     // A name derived from a URL that names a file inside a folder: not empty, "." or "..", and

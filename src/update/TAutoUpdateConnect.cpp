@@ -11,6 +11,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstring>
 
 namespace zarq {
 
@@ -113,6 +114,10 @@ void TAutoUpdate::Disconnect() {
 void TAutoUpdate::NoteTransportError(int code, const QString& text) {
     FLastErrorCode = code;
     FLastErrorText = text;
+}
+
+void TAutoUpdate::NoteSystemError(int code) {
+    NoteTransportError(code, QString::fromLocal8Bit(std::strerror(code)));
 }
 
 void TAutoUpdate::LogSystemError() {

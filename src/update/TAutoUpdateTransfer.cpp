@@ -224,7 +224,7 @@ bool TAutoUpdate::CopyLocalFile(const QString& Source, const QString& Target) {
                 n = ::read(fd, into, size_t(max));
             while (n < 0 && errno == EINTR);
             if (n < 0)
-                NoteTransportError(errno, QString::fromLocal8Bit(std::strerror(errno)));
+                NoteSystemError(errno);
             return n;
         },
         kFileShareBlock, size, Target);
@@ -239,9 +239,10 @@ bool TAutoUpdate::StoreDownload(const std::function<qint64(char*, qint64)>& read
     const int fd = folder.isEmpty() && UseWinTempDir
                        ? -1
                        : UpdateTempFolder::createTempFile(folder, &temporary, &error);
+    const int createError = errno;
     if (fd < 0) {
         if (!error.isEmpty())
-            NoteTransportError(errno, error);
+            NoteTransportError(createError, error);
         LogSystemError();
         return false;
     }
@@ -258,7 +259,7 @@ bool TAutoUpdate::StoreDownload(const std::function<qint64(char*, qint64)>& read
         }
         if (!writeAll(fd, block.constData(), got)) {
             // A full disk and the like: the same end as a failed read, and the reason logged.
-            NoteTransportError(errno, QString::fromLocal8Bit(std::strerror(errno)));
+            NoteSystemError(errno);
             LogSystemError();
             failed = true;
             break;
@@ -271,7 +272,7 @@ bool TAutoUpdate::StoreDownload(const std::function<qint64(char*, qint64)>& read
             gotData = true;
     } while (got > 0 && !cancel);
     if (!failed && !cancel && gotData && ::fdatasync(fd) != 0) {
-        NoteTransportError(errno, QString::fromLocal8Bit(std::strerror(errno)));
+        NoteSystemError(errno);
         LogSystemError();
         failed = true;
     }
@@ -303,9 +304,13 @@ bool TAutoUpdate::PlaceDownload(const QString& temporary, const QString& target)
 
     // rename() replaces the old target in one step, so there is no moment without a file and
     // a failure leaves the old one as it was.
-    bool placed =
-        !(existed && S_ISDIR(old.st_mode)) && ::rename(from.constData(), to.constData()) == 0;
-    if (!placed && errno == EXDEV) {
+    int renameError = EISDIR;
+    bool placed = false;
+    if (!(existed && S_ISDIR(old.st_mode))) {
+        placed = ::rename(from.constData(), to.constData()) == 0;
+        renameError = errno;
+    }
+    if (!placed && renameError == EXDEV) {
         // Another file system: copy next to the target first, then replace it in one step.
         QString nearTarget, error;
         const int fd =
