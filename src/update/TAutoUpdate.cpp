@@ -5,6 +5,7 @@
 #include "update/UpdateMessages.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 
 namespace zarq {
@@ -16,9 +17,10 @@ TAutoUpdate::TAutoUpdate(QObject* owner) : QObject(owner) {
 TAutoUpdate::~TAutoUpdate() {
     if (FThread) {
         // The worker waits for a run handed to this object; dropping that pending hand-over
-        // releases it, so it can be joined instead of outliving the component.
-        QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
-        FThread->wait();
+        // releases it, so it can be joined instead of outliving the component. It may not have
+        // posted it yet, hence the repeated look.
+        while (!FThread->wait(QDeadlineTimer(20)))
+            QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
         delete FThread.data();
     }
 }

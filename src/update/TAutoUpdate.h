@@ -232,12 +232,12 @@ protected:
     TFileList FFileList;
     bool FDialed = false;
     bool FFTPDirSet = false;
+    ControlFile FControlValues; // the control file of the run, read once it arrived
 
 private:
     QString FLogFileName = QStringLiteral("UPDATER.LOG");
     UpdateUserInterface* FUserInterface = nullptr;
     HeadlessUpdateUserInterface FHeadless;
-    ControlFile FControlValues;
     QPointer<TInetThread> FThread;
 };
 
