@@ -277,6 +277,7 @@ public:
     using TAutoUpdate::TransferFile;
 
     QList<Message> messages;
+    int restarts = 0; // where the restart through the updater would have begun
     QList<int> numbers() const {
         QList<int> n;
         for (const Message& m : messages)
@@ -296,6 +297,7 @@ protected:
         messages.append({Number, Text, StatusCode, ErrCode});
         TAutoUpdate::LogStatus(Number, Text, StatusCode, ErrCode);
     }
+    void RestartApplication() override { ++restarts; }
 };
 
 } // namespace updatetest
