@@ -10,8 +10,10 @@ namespace zarq {
 
 namespace {
 
-// Body bytes held at most before curl is paused (curl hands over at most 16 KiB at a time).
-constexpr qsizetype kBufferLimit = 64 * 1024;
+// Body bytes held at most before curl is paused (curl hands over at most 16 KiB at a time),
+// and the level below which a paused transfer goes on: the gap keeps pauses rare.
+constexpr qsizetype kBufferLimit = 128 * 1024;
+constexpr qsizetype kResumeLevel = 32 * 1024;
 
 } // namespace
 
@@ -134,7 +136,7 @@ qint64 CurlRequest::read(char* into, qint64 max) {
         m_buffer.resize(0);
         m_readPos = 0;
     }
-    if (m_paused && buffered() < kBufferLimit) {
+    if (m_paused && buffered() < kResumeLevel) {
         m_paused = false;
         // May hand over the held data at once (through writeCallback); the rest arrives through
         // the event loop.
@@ -163,7 +165,9 @@ size_t CurlRequest::writeCallback(char* data, size_t size, size_t count, void* s
         request->m_paused = true;
         return CURL_WRITEFUNC_PAUSE;
     }
-    if (request->m_readPos > 0) {
+    // Read bytes are dropped from the front only when fewer remain than were read, so each
+    // byte is moved at most about once.
+    if (request->m_readPos > 0 && request->m_readPos >= request->buffered()) {
         request->m_buffer.remove(0, request->m_readPos);
         request->m_readPos = 0;
     }

@@ -11,7 +11,7 @@ namespace zarq {
 class CurlSession;
 
 // One request of a run on a CurlSession: opened, then read block by block like a file. The
-// body is held only until it is read: when more than a small buffer (64 KiB) waits, curl is
+// body is held only until it is read: when more than a small buffer (128 KiB) waits, curl is
 // paused, so a large file never sits in memory, whatever the speed of the disk.
 class CurlRequest {
 public:

@@ -16,6 +16,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
+#include <QMap>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -161,14 +162,19 @@ public:
         curl_easy_cleanup(easy);
         return ok;
     }
-    // The requests served so far, oldest first.
+    // The requests that arrived so far, in their order (path, headers; status and bytes sent
+    // once the reply ended).
     QList<QJsonObject> requests() const {
-        QList<QJsonObject> list;
+        QMap<int, QJsonObject> bySeq;
         for (const QByteArray& line : readFile(log()).split('\n')) {
-            if (line.startsWith('{'))
-                list.append(QJsonDocument::fromJson(line).object());
+            if (!line.startsWith('{'))
+                continue;
+            const QJsonObject item = QJsonDocument::fromJson(line).object();
+            QJsonObject& entry = bySeq[item["seq"].toInt()];
+            for (auto it = item.begin(); it != item.end(); ++it)
+                entry.insert(it.key(), it.value());
         }
-        return list;
+        return bySeq.values();
     }
     QStringList requestedPaths() const {
         QStringList paths;

@@ -73,8 +73,13 @@ class HostFixture(unittest.TestCase):
         self.assertEqual(get(self.port, b"/_control?" + query)[0], 200)
 
     def logged(self):
+        """The log's requests in the order of arrival, each merged with its end line."""
+        entries = {}
         with open(self.log, encoding="utf-8") as f:
-            return [json.loads(line) for line in f]
+            for line in f:
+                item = json.loads(line)
+                entries.setdefault(item["seq"], {}).update(item)
+        return [entries[seq] for seq in sorted(entries)]
 
 
 class Files(HostFixture):
