@@ -218,6 +218,53 @@ TEST_F(AutoUpdateRunTest, InstructionsGoThroughTheUserInterface) {
     EXPECT_FALSE(update.numbers().contains(943));
 }
 
+TEST_F(AutoUpdateRunTest, NewsAndLicenceAreShownWithTheirTextsAndDefaultButtons) {
+    put("x", "data");
+    put("news.txt", "first\nsecond\n");
+    put("licence.txt", "terms\n");
+    put("update1.txt", "[application]\nappupdate=1\nappname=zarq\n"
+                       "[whatsnew]\nfile=" +
+                           (host() + "/news.txt").toUtf8() +
+                           "\ncaption=News\n[eula]\nfile=" + (host() + "/licence.txt").toUtf8() +
+                           "\ncaption=Licence\naccept=Yes I do\n[files]\ncount=1\n" +
+                           entry(1, "x"));
+    RecordingUserInterface ui;
+    update.SetUserInterface(&ui);
+    QStringList before;
+    update.OnBeforeFileDownload = [&](TAutoUpdate*, int index, const QString& description,
+                                      QString& url) {
+        before.append(QString::number(index) + ":" + description.section('/', -1) + ":" +
+                      url.section('/', -1));
+    };
+    update.RunUpdate(false);
+    EXPECT_EQ(ui.asked, QStringList({"whatsnew: News,first|second,Ok,Cancel",
+                                     "eula: Licence,terms,Ok,Yes I do,I do not accept"}));
+    EXPECT_EQ(before, QStringList({"0:news.txt:news.txt", "1::x"}));
+    EXPECT_TRUE(update.numbers().contains(943));
+    EXPECT_LT(update.numbers().indexOf(937), update.numbers().indexOf(939));
+
+    // Declined news: 938, no licence shown, nothing fetched, no restart.
+    ui.answer = false;
+    ui.asked.clear();
+    update.messages.clear();
+    update.RunUpdate(false);
+    EXPECT_EQ(ui.asked.size(), 1);
+    EXPECT_TRUE(update.numbers().contains(938));
+    EXPECT_FALSE(update.numbers().contains(943));
+    EXPECT_FALSE(update.FAppUpdate);
+
+    // A host that decides in place of the dialogs.
+    update.OnDownloadedWhatsNew = [](TAutoUpdate*, const QStringList& text, int& res) {
+        res = text.contains("second") ? 1 : 0;
+    };
+    update.OnDownloadedEULA = [](TAutoUpdate*, const QStringList&, int& res) { res = 2; };
+    ui.asked.clear();
+    update.messages.clear();
+    update.RunUpdate(false);
+    EXPECT_TRUE(ui.asked.isEmpty());
+    EXPECT_FALSE(update.numbers().contains(943)); // the licence was declined
+}
+
 TEST_F(AutoUpdateRunTest, TheApplicationSectionAndTheSignature) {
     put("update1.txt", "[update]\nsignature=Other\n"
                        "[application]\nappupdate=1\nappname={APP}\\zarq\nappparam=\n"

@@ -12,13 +12,13 @@ public:
     }
     void ShowMessage(const QString& text) override { note("message", text); }
     bool Query(const QString& text) override { return note("query", text); }
-    bool ShowWhatsNew(const QString& caption, const QStringList&, const QString&,
-                      const QString&) override {
-        return note("whatsnew", caption);
+    bool ShowWhatsNew(const QString& caption, const QStringList& text, const QString& ok,
+                      const QString& cancel) override {
+        return note("whatsnew", QStringList{caption, text.join('|'), ok, cancel}.join(','));
     }
-    bool ShowEULA(const QString& caption, const QStringList&, const QString&, const QString&,
-                  const QString&) override {
-        return note("eula", caption);
+    bool ShowEULA(const QString& caption, const QStringList& text, const QString& ok,
+                  const QString& accept, const QString& notAccept) override {
+        return note("eula", QStringList{caption, text.join('|'), ok, accept, notAccept}.join(','));
     }
 
     bool answer = true;

@@ -83,8 +83,8 @@ TEST(UpdateCommand, AMissingControlFileIsAFailure) {
     OneReplyHost host("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
     const Outcome out = runZarq(home, {"--update", "--update-url", host.url()});
     EXPECT_EQ(out.exitCode, 1);
-    EXPECT_EQ(out.numbers, (QList<int>{968, 966, 967, 969, 970, 963, 918, 921, 915, 916, 925, 949,
-                                       949}))
+    EXPECT_EQ(out.numbers,
+              (QList<int>{968, 966, 967, 969, 970, 963, 918, 921, 915, 916, 925, 949, 949}))
         << out.lines.join('\n').toStdString();
     ASSERT_FALSE(out.lines.isEmpty());
     EXPECT_EQ(out.lines[0], "zarq: update [968] Start update : Non threaded update "
