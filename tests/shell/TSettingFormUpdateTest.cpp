@@ -4,6 +4,7 @@
 #include "support/WaitFor.h"
 #include "update/TAutoUpdate.h"
 
+#include <QCoreApplication>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <memory>
