@@ -10,9 +10,9 @@
 
 namespace zarq {
 
-TAutoUpdate::TAutoUpdate(QObject* owner) : QObject(owner) {
-    UpdateLog::SetFileName(FLogFileName);
-}
+// The log file of the process changes only when a name is assigned, not when another
+// component is made.
+TAutoUpdate::TAutoUpdate(QObject* owner) : QObject(owner) {}
 
 TAutoUpdate::~TAutoUpdate() {
     if (FThread) {

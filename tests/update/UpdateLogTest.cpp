@@ -149,3 +149,15 @@ TEST(UpdateLog, OnStatusGetsTheTextWithItsArgumentAndTheCodes) {
     // Logging is off by default: nothing was written.
     EXPECT_FALSE(QFile::exists(home.path("update.log")));
 }
+
+TEST(UpdateLog, OneLogFilePerProcessSetWhenANameIsAssigned) {
+    CoreTestHome home;
+    TestableAutoUpdate first;
+    first.SetLogFileName(home.path("first.log"));
+    TestableAutoUpdate second; // made later, with the default name it was never assigned
+    EXPECT_EQ(second.LogFileName(), QString("UPDATER.LOG"));
+    second.Logging = true;
+    second.Log(918);
+    EXPECT_TRUE(readAll(home.path("first.log")).contains("[918] Checking for Internet connection"));
+    EXPECT_FALSE(QFile::exists(home.documents() + "/UPDATER.LOG"));
+}
