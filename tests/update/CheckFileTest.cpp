@@ -81,6 +81,14 @@ TEST_F(CheckFileTest, DecisionTable) {
         {"2.0", "abc.txt", -1, 0, vcUpdateOnly, false, false},
         {"2.0", "abc.txt", -1, 0, vcAlways, false, true},
         {"2.0", "missing", -1, 0, vcUpdateOnly, false, false},
+        // the same criteria under vcAlways with files that exist
+        {"", "abc.txt", 293, 0, vcAlways, false, false},
+        {"", "abc.txt", -1, 3, vcAlways, false, false},
+        {"1.0.1.1", "zarq", -1, 0, vcAlways, false, true},
+        {"1.0.1.0", "zarq", -1, 0, vcAlways, false, false},
+        // an unreadable file has no version
+        {"2.0", "unreadable", -1, 0, vcUpdateOnly, false, false},
+        {"2.0", "unreadable", -1, 0, vcAlways, false, true},
     };
     for (const Case& c : cases) {
         update.VersionCheck = c.mode;
