@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
+#include <QTimer>
 
 #include <curl/curl.h>
 
@@ -58,6 +60,8 @@ private:
     CURL* easy() const { return m_easy; }
     void finished(CURLcode result);
     void detach();
+    // Ends the request when nothing arrived for the session's stall limit.
+    void checkStall();
     static size_t writeCallback(char* data, size_t size, size_t count, void* self);
     static size_t headerCallback(char* data, size_t size, size_t count, void* self);
     bool headReady() const;
@@ -77,6 +81,8 @@ private:
     bool m_locationInBlock = false;
     bool m_bodyStarted = false;
     CURLcode m_result = CURLE_OK;
+    QTimer m_stall;
+    QElapsedTimer m_lastData;
 };
 
 } // namespace zarq

@@ -96,6 +96,10 @@ void CurlSession::act(curl_socket_t socket, int events) {
     int running = 0;
     curl_multi_socket_action(m_multi, socket, events, &running);
     collectFinished();
+    wake();
+}
+
+void CurlSession::wake() {
     for (QEventLoop* loop : m_waiting)
         loop->quit();
 }

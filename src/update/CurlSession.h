@@ -51,6 +51,8 @@ private:
     friend class CurlRequest;
     void add(CurlRequest* request);
     void remove(CurlRequest* request);
+    // Ends every waitForActivity under way.
+    void wake();
 
     static int socketCallback(CURL* easy, curl_socket_t socket, int what, void* self,
                               void* socketData);

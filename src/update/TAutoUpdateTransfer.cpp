@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -27,6 +28,8 @@ namespace {
 
 constexpr qint64 kNetworkBlock = 4096;
 constexpr qint64 kFileShareBlock = 16384;
+// Milliseconds between two looks at the thread's other events while data keeps coming.
+constexpr qint64 kEventInterval = 5;
 
 QString withSlash(const QString& dir) {
     return dir.isEmpty() || dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
@@ -250,8 +253,17 @@ bool TAutoUpdate::StoreDownload(const std::function<qint64(char*, qint64)>& read
     qint64 position = 0;
     bool cancel = false, failed = false, gotData = false;
     qint64 got = 0;
+    // The thread's other events (the user interface) run between blocks. Asking for them costs
+    // a poll of every watched socket, which at loopback speed would cost more than the block
+    // itself, so they are asked for every few milliseconds; a read that has to wait for data
+    // runs the event loop anyway.
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
     do {
-        QCoreApplication::processEvents();
+        if (sinceEvents.hasExpired(kEventInterval)) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
         got = read(block.data(), blockSize);
         if (got < 0) {
             failed = true;
