@@ -251,6 +251,23 @@ TEST_F(TransferFileTest, HttpsWithAnUntrustedCertificateIsRefused) {
     EXPECT_EQ(readFile(target + "a.txt"), "body");
 }
 
+TEST_F(TransferFileTest, AProxyCarriesTheRequestAndGetsTheProxyCredentials) {
+    writeFile(root + "a.txt", "through the proxy");
+    update.Proxy = host.url("").mid(7).chopped(1); // "127.0.0.1:PORT"
+    update.ProxyUserID = "proxyuser";
+    update.ProxyPassword = "proxypass";
+    ASSERT_TRUE(connect());
+    // The name is never looked up: the proxy gets the whole URL.
+    ASSERT_TRUE(update.TransferFile("http://update.invalid/a.txt", target));
+    EXPECT_EQ(readFile(target + "a.txt"), "through the proxy");
+    const QJsonObject request = host.requests().value(0);
+    EXPECT_EQ(request["path"].toString(), "http://update.invalid/a.txt");
+    const QJsonObject headers = request["headers"].toObject();
+    EXPECT_EQ(headers["Proxy-Authorization"].toString(), "Basic cHJveHl1c2VyOnByb3h5cGFzcw==");
+    // The proxy's credentials are the proxy's: the update host never sees them.
+    EXPECT_FALSE(headers.contains("Authorization"));
+}
+
 TEST_F(TransferFileTest, DownloadTextReturnsTheLinesAndLeavesNothing) {
     writeFile(root + "news.txt", "first line\r\nsecond line\r\n\r\nlast");
     ASSERT_TRUE(connect());

@@ -89,6 +89,11 @@ class Files(HostFixture):
         self.assertEqual(content_length(head), len(self.body))
         self.assertEqual(get(self.port, b"/update1.txt")[2], b"[files]\r\ncount=0\r\n")
 
+    def test_a_proxy_request_is_served_from_the_root_and_logged_whole(self):
+        status, _, body = get(self.port, b"http://update.invalid/sub/data.bin")
+        self.assertEqual((status, body), (200, self.body))
+        self.assertEqual(self.logged()[0]["path"], "http://update.invalid/sub/data.bin")
+
     def test_missing_files_and_paths_out_of_the_root_are_404(self):
         for target in (b"/nothing.txt", b"/../secret", b"/sub/../../secret", b"/%2e%2e/secret",
                        b"/sub"):
