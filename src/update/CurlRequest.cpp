@@ -130,7 +130,13 @@ qint64 CurlRequest::contentLength() const {
     return qint64(length);
 }
 
-qint64 CurlRequest::read(char* into, qint64 max) {
+qint64 CurlRequest::peek(const char** data) {
+    if (m_paused && buffered() < kResumeLevel) {
+        m_paused = false;
+        // May hand over the held data at once (through writeCallback); the rest arrives through
+        // the event loop.
+        curl_easy_pause(m_easy, CURLPAUSE_CONT);
+    }
     while (buffered() == 0 && !m_done && m_session)
         m_session->waitForActivity();
     if (buffered() == 0) {
@@ -138,19 +144,22 @@ qint64 CurlRequest::read(char* into, qint64 max) {
             m_result = CURLE_ABORTED_BY_CALLBACK;
         return m_result == CURLE_OK ? 0 : -1;
     }
-    const qint64 n = qMin<qint64>(max, buffered());
-    std::memcpy(into, m_buffer.constData() + m_readPos, size_t(n));
-    m_readPos += n;
+    *data = m_buffer.constData() + m_readPos;
+    return buffered();
+}
+
+void CurlRequest::consume(qint64 count) {
+    // Only counted here: the bytes stay in place until curl hands over more (writeCallback).
+    m_readPos += qMin<qint64>(count, buffered());
     m_lastData.restart(); // a request paused because we read slowly is not a stalled one
-    if (m_readPos == m_buffer.size()) {
-        m_buffer.resize(0);
-        m_readPos = 0;
-    }
-    if (m_paused && buffered() < kResumeLevel) {
-        m_paused = false;
-        // May hand over the held data at once (through writeCallback); the rest arrives through
-        // the event loop.
-        curl_easy_pause(m_easy, CURLPAUSE_CONT);
+}
+
+qint64 CurlRequest::read(char* into, qint64 max) {
+    const char* data = nullptr;
+    const qint64 n = qMin(max, peek(&data));
+    if (n > 0) {
+        std::memcpy(into, data, size_t(n));
+        consume(n);
     }
     return n;
 }

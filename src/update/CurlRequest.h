@@ -50,6 +50,11 @@ public:
     // Copies up to `max` bytes of the body to `into`, waiting for them. Returns the count, 0 at
     // the end of the body, -1 when the transfer failed on the way (see errorCode()).
     qint64 read(char* into, qint64 max);
+    // The same without a copy: waits for body bytes and returns how many lie at `*data`
+    // (0 at the end, -1 on failure). They stay there until the next peek() or read(), also
+    // after consume() took some of them.
+    qint64 peek(const char** data);
+    void consume(qint64 count);
 
     // curl's code and text of the failure; 0 and empty when there was none.
     int errorCode() const { return int(m_result); }

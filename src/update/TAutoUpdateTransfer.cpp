@@ -189,10 +189,12 @@ bool TAutoUpdate::TransferFile(const QString& URL, const QString& Directory) {
     const qint64 expected = qMax<qint64>(0, request->contentLength());
     const QString target = withSlash(Directory) + name;
     const bool stored = StoreDownload(
-        [&](char* into, qint64 max) {
-            const qint64 n = request->read(into, max);
+        [&](const char** data, qint64 max) {
+            const qint64 n = qMin(max, request->peek(data));
             if (n < 0)
                 NoteTransportError(request->errorCode(), request->errorText());
+            else
+                request->consume(n);
             return n;
         },
         kNetworkBlock, expected, target);
@@ -220,14 +222,16 @@ bool TAutoUpdate::CopyLocalFile(const QString& Source, const QString& Target) {
         Log(914, Source);
         return false;
     }
+    QByteArray block(kFileShareBlock, Qt::Uninitialized);
     const bool stored = StoreDownload(
-        [&](char* into, qint64 max) -> qint64 {
+        [&](const char** data, qint64 max) -> qint64 {
             ssize_t n;
             do
-                n = ::read(fd, into, size_t(max));
+                n = ::read(fd, block.data(), size_t(qMin(max, qint64(block.size()))));
             while (n < 0 && errno == EINTR);
             if (n < 0)
                 NoteSystemError(errno);
+            *data = block.constData();
             return n;
         },
         kFileShareBlock, size, Target);
@@ -235,8 +239,8 @@ bool TAutoUpdate::CopyLocalFile(const QString& Source, const QString& Target) {
     return stored;
 }
 
-bool TAutoUpdate::StoreDownload(const std::function<qint64(char*, qint64)>& read, qint64 blockSize,
-                                qint64 expectedSize, const QString& target) {
+bool TAutoUpdate::StoreDownload(const std::function<qint64(const char**, qint64)>& read,
+                                qint64 blockSize, qint64 expectedSize, const QString& target) {
     const QString folder = UseWinTempDir ? TemporaryDirectory() : TempDirectory;
     QString temporary, error;
     const int fd = folder.isEmpty() && UseWinTempDir
@@ -249,7 +253,7 @@ bool TAutoUpdate::StoreDownload(const std::function<qint64(char*, qint64)>& read
         LogSystemError();
         return false;
     }
-    QByteArray block(blockSize, Qt::Uninitialized);
+    const char* data = nullptr;
     qint64 position = 0;
     bool cancel = false, failed = false, gotData = false;
     qint64 got = 0;
@@ -264,12 +268,12 @@ bool TAutoUpdate::StoreDownload(const std::function<qint64(char*, qint64)>& read
             QCoreApplication::processEvents();
             sinceEvents.restart();
         }
-        got = read(block.data(), blockSize);
+        got = read(&data, blockSize);
         if (got < 0) {
             failed = true;
             break;
         }
-        if (!writeAll(fd, block.constData(), got)) {
+        if (!writeAll(fd, data, got)) {
             // A full disk and the like: the same end as a failed read, and the reason logged.
             NoteSystemError(errno);
             LogSystemError();

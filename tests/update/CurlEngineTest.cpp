@@ -76,6 +76,26 @@ TEST_F(CurlEngineTest, BodyArrivesWholeThroughTheSmallBufferWithTheRequestHeader
     EXPECT_EQ(headers["Cache-Control"].toString(), "no-cache");
 }
 
+TEST_F(CurlEngineTest, PeekedBytesStayInPlaceUntilTheNextPeekAcrossPauses) {
+    const QByteArray data = patternBytes(2 * 1024 * 1024 + 7);
+    writeFile(root + "big.bin", data);
+    CurlSession session(options());
+    CurlRequest request(session, at(host.url("big.bin")));
+    ASSERT_TRUE(request.open());
+    QByteArray body;
+    const char* at = nullptr;
+    qint64 n = 0, step = 0;
+    while ((n = request.peek(&at)) > 0) {
+        const qint64 take = qMin(n, 1000 + 997 * (step++ % 7)); // uneven amounts
+        const QByteArray copy(at, take);
+        request.consume(take);
+        EXPECT_EQ(QByteArray(at, take), copy); // still readable after consume()
+        body.append(copy);
+    }
+    EXPECT_EQ(n, 0);
+    EXPECT_TRUE(body == data);
+}
+
 TEST_F(CurlEngineTest, StatusOfAFailedRequestAndAnEmptyBody) {
     writeFile(root + "empty.txt", "");
     CurlSession session(options());
