@@ -8,6 +8,9 @@
 
 #include <QTimer>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -134,6 +137,35 @@ TEST_F(CurlEngineTest, NothingListeningFailsTheOpenWithCurlsReason) {
     EXPECT_FALSE(request.open());
     EXPECT_EQ(request.errorCode(), CURLE_COULDNT_CONNECT);
     EXPECT_FALSE(request.errorText().isEmpty());
+}
+
+TEST_F(CurlEngineTest, TheConnectTimeOutEndsAConnectionThatIsNeverAccepted) {
+    // A listening socket whose queue is full: the kernel drops further connection requests,
+    // so a connect waits until its time-out.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    QList<int> fillers;
+    for (int i = 0; i < 4; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        fillers.append(fd);
+    }
+    CurlSession::Options o = options();
+    o.connectTimeoutMs = 300;
+    CurlSession session(o);
+    CurlRequest request(
+        session, at(QStringLiteral("http://127.0.0.1:%1/a.bin").arg(ntohs(address.sin_port))));
+    EXPECT_FALSE(request.open());
+    EXPECT_EQ(request.errorCode(), CURLE_OPERATION_TIMEDOUT);
+    for (const int fd : fillers)
+        ::close(fd);
+    ::close(listener);
 }
 
 TEST_F(CurlEngineTest, AStalledServerEndsTheTransferAfterTheStallLimit) {
