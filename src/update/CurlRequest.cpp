@@ -108,7 +108,7 @@ bool CurlRequest::open() {
         m_stall.start(int(o.stallTimeoutSeconds * 1000));
     }
     while (!headReady())
-        m_session->waitForActivity();
+        waitOrAbort();
     return !m_done || m_result == CURLE_OK || m_bodyStarted || m_headDone;
 }
 
@@ -138,7 +138,7 @@ qint64 CurlRequest::peek(const char** data) {
         curl_easy_pause(m_easy, CURLPAUSE_CONT);
     }
     while (buffered() == 0 && !m_done && m_session)
-        m_session->waitForActivity();
+        waitOrAbort();
     if (buffered() == 0) {
         if (!m_session && !m_done)
             m_result = CURLE_ABORTED_BY_CALLBACK;
@@ -181,12 +181,24 @@ void CurlRequest::checkStall() {
         m_stall.start(int(limit - quiet));
         return;
     }
-    std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "No data received for %ld seconds",
-                  m_session->options().stallTimeoutSeconds);
-    m_session->remove(this);
-    m_added = false;
-    finished(CURLE_OPERATION_TIMEDOUT);
+    abort(CURLE_OPERATION_TIMEDOUT,
+          QByteArray("No data received for ") +
+              QByteArray::number(qint64(m_session->options().stallTimeoutSeconds)) + " seconds");
     m_session->wake();
+}
+
+void CurlRequest::waitOrAbort() {
+    if (!m_session->waitForActivity())
+        abort(CURLE_ABORTED_BY_CALLBACK, "The program is ending");
+}
+
+void CurlRequest::abort(CURLcode result, const QByteArray& text) {
+    std::snprintf(m_errorBuffer, sizeof m_errorBuffer, "%s", text.constData());
+    if (m_added) {
+        m_session->remove(this);
+        m_added = false;
+    }
+    finished(result);
 }
 
 void CurlRequest::finished(CURLcode result) {

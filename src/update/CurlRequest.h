@@ -67,6 +67,9 @@ private:
     void detach();
     // Ends the request when nothing arrived for the session's stall limit.
     void checkStall();
+    // Waits for the session; when the program is ending, the request ends as aborted.
+    void waitOrAbort();
+    void abort(CURLcode result, const QByteArray& text);
     static size_t writeCallback(char* data, size_t size, size_t count, void* self);
     static size_t headerCallback(char* data, size_t size, size_t count, void* self);
     bool headReady() const;

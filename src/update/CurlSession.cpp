@@ -52,11 +52,14 @@ void CurlSession::remove(CurlRequest* request) {
         curl_multi_remove_handle(m_multi, request->easy());
 }
 
-void CurlSession::waitForActivity() {
+bool CurlSession::waitForActivity() {
     QEventLoop loop;
     m_waiting.append(&loop);
-    loop.exec();
+    // Not 0: the thread's event loops are ending (the program quits). Every new loop would
+    // return at once, so waiting on would spin without ever serving the sockets.
+    const bool ok = loop.exec() == 0;
     m_waiting.removeOne(&loop);
+    return ok;
 }
 
 int CurlSession::socketCallback(CURL*, curl_socket_t socket, int what, void* self, void*) {

@@ -44,8 +44,9 @@ public:
     const Options& options() const { return m_options; }
 
     // Runs the event loop until curl reports progress of any request (or, with no request
-    // under way, until the next event). Used by a request waiting for its data.
-    void waitForActivity();
+    // under way, until the next event). Used by a request waiting for its data. False when the
+    // thread's event loops are ending (the program quits): then nothing more can arrive.
+    bool waitForActivity();
 
 private:
     friend class CurlRequest;
