@@ -390,9 +390,14 @@ TEST_F(FtpTransferTest, PassiveAndActiveFetchFromTheFtpDirectory) {
         update.FTPPassive = passive;
         update.FTPDirectory = "pub";
         update.messages.clear();
+        qint64 announced = -1;
+        update.OnFileProgress = [&](TAutoUpdate*, const QString&, qint64, qint64 size) {
+            announced = size;
+        };
         ASSERT_EQ(update.Connect(), 0);
         ASSERT_EQ(update.ConnectFTP(), 0);
         ASSERT_TRUE(update.TransferFile("a.bin", target));
+        EXPECT_EQ(announced, 50000); // the size the server reported
         EXPECT_TRUE(readFile(target + "a.bin") == patternBytes(50000));
         EXPECT_EQ(update.numbers(), (QList<int>{918, 921, 923, 915, 974}));
         EXPECT_EQ(update.find(923)->text, "127.0.0.1");
