@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
     env.insert(QStringLiteral("DISPLAY"), display);
     env.insert(QStringLiteral("ZARQ_ECHO_HOST"), host);
     env.insert(QStringLiteral("ZARQ_API_HOST"), host);
+    env.insert(QStringLiteral("ZARQ_UPDATE_URL"), "http://" + host + "/update1.txt");
     QProcess tray;
     tray.setProcessEnvironment(env);
     tray.start(trayer, {});

@@ -4,6 +4,7 @@
 #include "app/LogLine.h"
 #include "app/SetLoginCommand.h"
 #include "app/SignalPipe.h"
+#include "app/UpdateCommand.h"
 #include "netinfo/BrowserIdentity.h"
 #include "netinfo/LanAddress.h"
 #include "platform/ProgramPath.h"
@@ -31,6 +32,7 @@ const char* const kHelp =
     "Usage: zarq [--headless] [--echo-host HOST] [--api-host HOST]\n"
     "       zarq --set-login NAME [--zone ZONE] [--lan|--no-lan]\n"
     "            [--autologin|--no-autologin] [--password-stdin]\n"
+    "       zarq --update [--update-url URL]\n"
     "       zarq --lan-address | --network-report | --help\n"
     "\n"
     "Zarq keeps a name of the dynamic-DNS service pointed at this machine: it signs the name\n"
@@ -64,6 +66,15 @@ const char* const kHelp =
     "                     Without it the key saved before is kept.\n"
     "  Settings file: $XDG_CONFIG_HOME/tervan/zarq.reg (~/.config when unset), mode 0600.\n"
     "\n"
+    "Updating\n"
+    "  --update           one update run in the foreground, as the desktop program runs it at\n"
+    "                     every start: fetch the update control file, fetch and place what is\n"
+    "                     due. Each message goes to standard error as\n"
+    "                     \"zarq: update [NNN] text (Status:S) (Error:E)\". Exit status 0 when\n"
+    "                     no message reported a failure, else 1. The headless program never\n"
+    "                     updates itself otherwise.\n"
+    "  --update-url URL   the update control file (env ZARQ_UPDATE_URL or %2)\n"
+    "\n"
     "Diagnostics\n"
     "  --lan-address      print the LAN address sent with the sign-in\n"
     "  --network-report   print the report of network adapters and DNS servers\n"
@@ -81,7 +92,7 @@ const char* const kHelp =
     "  ZARQ_TEST_HEARTBEAT_MS  heartbeat period in ms instead of 300000\n"
     "  ZARQ_TEST_RETRY_MS      first retry delay in ms (grows to 5 times it) instead of 60000\n"
     "\n"
-    "Other environment: ZARQ_UPDATE_URL, ZARQ_SITE (used by the desktop program).\n";
+    "Other environment: ZARQ_SITE (used by the desktop program).\n";
 
 void printErr(const QString& line) {
     zarq::writeLogLine(stderr, line);
@@ -106,7 +117,8 @@ bool windowRequested(int argc, char** argv) {
             continue;
         arg.remove_prefix(arg.starts_with("--") ? 2 : 1);
         arg = arg.substr(0, arg.find('='));
-        if (arg == "headless" || arg == "set-login" || arg == "help" || arg == "h")
+        if (arg == "headless" || arg == "set-login" || arg == "help" || arg == "h" ||
+            arg == "update")
             return false;
     }
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||
@@ -183,8 +195,10 @@ int main(int argc, char** argv) {
     const QCommandLineOption autologin(QStringLiteral("autologin"));
     const QCommandLineOption noAutologin(QStringLiteral("no-autologin"));
     const QCommandLineOption passwordStdin(QStringLiteral("password-stdin"));
+    const QCommandLineOption update(QStringLiteral("update"));
+    const QCommandLineOption updateUrl(QStringLiteral("update-url"), {}, QStringLiteral("URL"));
     parser.addOptions({help, headless, echoHost, apiHost, setLogin, zone, lan, noLan, autologin,
-                       noAutologin, passwordStdin});
+                       noAutologin, passwordStdin, update, updateUrl});
 
     QString configError;
     zarq::ZarqConfig config = zarq::ZarqConfig::fromEnvironment(&configError);
@@ -198,7 +212,8 @@ int main(int argc, char** argv) {
     }
     if (parser.isSet(help)) {
         const QByteArray text = QString::fromLatin1(kHelp)
-                                    .arg(QString::fromLatin1(zarq::ZarqConfig::kParentZone))
+                                    .arg(QString::fromLatin1(zarq::ZarqConfig::kParentZone),
+                                         QString::fromLatin1(zarq::ZarqConfig::kUpdateUrl))
                                     .toLocal8Bit();
         std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
         return 0;
@@ -218,6 +233,18 @@ int main(int argc, char** argv) {
             return zarq::HeadlessFront::ExitUsage;
         }
         *target = value;
+    }
+    if (parser.isSet(updateUrl)) {
+        if (parser.value(updateUrl).isEmpty()) {
+            printErr(QStringLiteral("--update-url: the URL is empty"));
+            return zarq::HeadlessFront::ExitUsage;
+        }
+        config.updateUrl = parser.value(updateUrl).toUtf8();
+    }
+    if (parser.isSet(update)) {
+        zarq::UpdateCommand command;
+        command.url = QString::fromUtf8(config.updateUrl);
+        return command.run(stderr);
     }
     if ((parser.isSet(lan) && parser.isSet(noLan)) ||
         (parser.isSet(autologin) && parser.isSet(noAutologin))) {

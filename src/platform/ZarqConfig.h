@@ -12,7 +12,7 @@ struct ZarqConfig {
     // Built-in defaults.
     static constexpr const char* kEchoHost = "ip.tervan.com";
     static constexpr const char* kApiHost = "zarq.tervan.com";
-    static constexpr const char* kUpdateUrl = "http://update.tervan.com/zarq/";
+    static constexpr const char* kUpdateUrl = "http://update.tervan.com/zarq/update1.txt";
     static constexpr const char* kSite = "http://www.tervan.com";
     // The parent zone offered by the login dialog's zone list (its only entry).
     static constexpr const char* kParentZone = "dyn.tervan.com";

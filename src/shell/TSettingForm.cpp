@@ -2,8 +2,11 @@
 
 #include "platform/ProgramPath.h"
 #include "platform/RegistryStore.h"
+#include "platform/ZarqConfig.h"
 #include "shell/TAutoRunner.h"
 #include "shell/TSkinMessage.h"
+#include "update/AutoUpdateConfiguration.h"
+#include "update/TAutoUpdate.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -20,12 +23,15 @@ const QString kAutorun = QStringLiteral("autorun");
 constexpr QSize kClientSize(279 * 96 / 120, 123 * 96 / 120);
 } // namespace
 
-SettingFormEnvironment SettingFormEnvironment::standard() {
-    return {RegistryStore::defaultFilePath(), AutostartDirs::standard(), ProgramPath::launcher()};
+SettingFormEnvironment SettingFormEnvironment::standard(const QString& updateUrl) {
+    return {RegistryStore::defaultFilePath(), AutostartDirs::standard(), ProgramPath::launcher(),
+            updateUrl};
 }
 
 TSettingForm::TSettingForm(QWidget* parent)
-    : TSettingForm(parent, SettingFormEnvironment::standard()) {}
+    : TSettingForm(parent, SettingFormEnvironment::standard(
+                               QString::fromUtf8(ZarqConfig::fromEnvironment(nullptr).updateUrl))) {
+}
 
 TSettingForm::TSettingForm(QWidget* parent, SettingFormEnvironment environment)
     : QDialog(parent), m_environment(std::move(environment)) {
@@ -60,6 +66,10 @@ TSettingForm::TSettingForm(QWidget* parent, SettingFormEnvironment environment)
     AutoRunner1->setAppName(QStringLiteral("TervanZarq"));
     AutoRunner1->Loaded();
 
+    AutoUpdate1 = new TAutoUpdate(this);
+    AutoUpdate1->setObjectName(QStringLiteral("AutoUpdate1"));
+    AutoUpdateConfiguration::apply(*AutoUpdate1, m_environment.updateUrl);
+
     FormCreate();
 }
 
@@ -75,9 +85,10 @@ void TSettingForm::FormCreate() {
 
 void TSettingForm::startUpdateCheck() {
     m_updateCheckRequested = true;
-    // The self-update component is not part of the program yet. When it is, this dialog owns
-    // it (`AutoUpdate1`) and starts its background check from here, after the setting has
-    // been loaded; until then the check is simply not run.
+#if ZARQ_SELF_UPDATE
+    if (!m_environment.updateUrl.isEmpty())
+        AutoUpdate1->StartThreadedUpdate();
+#endif
 }
 
 void TSettingForm::loadsetting() {

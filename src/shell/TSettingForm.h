@@ -11,6 +11,7 @@ class QPushButton;
 namespace zarq {
 
 class TAutoRunner;
+class TAutoUpdate;
 
 // Where the settings dialog keeps things. The program uses standard(); tests point every
 // member at a temporary folder.
@@ -18,15 +19,20 @@ struct SettingFormEnvironment {
     QString registryFile; // the settings store's file (RegistryStore::defaultFilePath())
     AutostartDirs autostart;
     QString programPath; // the path written into the start-up entry
+    // The update control file's URL; empty: no update run at creation (tests).
+    QString updateUrl;
 
-    static SettingFormEnvironment standard();
+    static SettingFormEnvironment standard(const QString& updateUrl);
 };
 
 // The settings dialog "系统设置" with its one setting, "开机自动启动" (start at log-in).
 //
 // The main window creates it once, as its child, during its own creation, and keeps it for
 // the whole run; its "系统设置" button shows it with exec(). Creation loads the setting
-// (loadsetting) and then starts the update check. A failure of loadsetting (a stored
+// (loadsetting) and then starts the update check: `AutoUpdate1`'s threaded run, which begins
+// once the event loop runs and never blocks the window for longer than one step of a transfer
+// (builds with ZARQ_SELF_UPDATE off, for packages whose files the package manager owns, start
+// none). A failure of loadsetting (a stored
 // "autorun" that is not an integer, an unreadable settings file) is shown in the
 // application's error box; the dialog is still created, without the update check.
 //
@@ -46,6 +52,7 @@ public:
     QCheckBox* Checkbox1 = nullptr;
     QPushButton* SkinButton1 = nullptr;
     TAutoRunner* AutoRunner1 = nullptr;
+    TAutoUpdate* AutoUpdate1 = nullptr;
 
     // Reads "autorun" into Checkbox1. First start (no value): checks the box, turns AutoRun on
     // (writes the start-up entry) and saves. Then a checked box whose entry is missing gets

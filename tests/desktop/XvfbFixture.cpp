@@ -60,6 +60,9 @@ void XvfbFixture::SetUp() {
     const QString host = QStringLiteral("127.0.0.1:%1").arg(port);
     env.insert(QStringLiteral("ZARQ_ECHO_HOST"), host);
     env.insert(QStringLiteral("ZARQ_API_HOST"), host);
+    // The update run at every start stays on this machine too (the service has no control
+    // file: the run ends after its first fetch).
+    env.insert(QStringLiteral("ZARQ_UPDATE_URL"), "http://" + host + "/update1.txt");
     if (wantsTrayHost())
         startTrayHost();
 }

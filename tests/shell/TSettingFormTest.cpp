@@ -28,8 +28,8 @@ protected:
     void TearDown() override { TSkinMessage::resetTestHook(); }
 
     std::unique_ptr<TSettingForm> create() {
-        return std::make_unique<TSettingForm>(nullptr,
-                                              SettingFormEnvironment{registryFile, dirs, program});
+        return std::make_unique<TSettingForm>(
+            nullptr, SettingFormEnvironment{registryFile, dirs, program, QString()});
     }
     void storeAutorun(int value) {
         RegistryStore s(registryFile);

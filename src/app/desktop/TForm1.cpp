@@ -56,7 +56,7 @@ QLineEdit* readOnlyBox(QWidget* parent, const char* name) {
 MainWindowEnvironment MainWindowEnvironment::standard(const ZarqConfig& config) {
     MainWindowEnvironment env;
     env.login = LoginDialogEnvironment::standard(config);
-    env.settings = SettingFormEnvironment::standard();
+    env.settings = SettingFormEnvironment::standard(QString::fromUtf8(config.updateUrl));
     env.networkReport = [](QString& memo) {
         NetworkReport::getipinfo(memo, &AdapterTable::read,
                                  [](QStringList& lines) { GetDnsServers(lines); });

@@ -1,0 +1,52 @@
+#include "app/UpdateCommand.h"
+
+#include "app/LogLine.h"
+#include "update/AutoUpdateConfiguration.h"
+#include "update/TAutoUpdate.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace zarq {
+
+namespace {
+
+constexpr int kFailures[] = {912, 913, 914, 916, 917, 922, 925, 927, 946, 947,
+                             951, 952, 953, 956, 964, 972, 973, 975, 976};
+
+// OnStatus gets the text and the codes; the number of the message being logged is noted here
+// so the line can show it.
+class CommandLineAutoUpdate : public TAutoUpdate {
+public:
+    int number = 0;
+
+protected:
+    void LogStatus(int Number, const QString& Text, int StatusCode, int ErrCode) override {
+        number = Number;
+        TAutoUpdate::LogStatus(Number, Text, StatusCode, ErrCode);
+    }
+};
+
+} // namespace
+
+bool UpdateCommand::isFailure(int number) {
+    return std::find(std::begin(kFailures), std::end(kFailures), number) != std::end(kFailures);
+}
+
+int UpdateCommand::run(FILE* err) {
+    CommandLineAutoUpdate update;
+    AutoUpdateConfiguration::apply(update, url);
+    bool failed = false;
+    update.OnStatus = [&](TAutoUpdate*, const QString& text, int status, int error) {
+        failed = failed || isFailure(update.number);
+        writeLogLine(err, QStringLiteral("update [%1] %2 (Status:%3) (Error:%4)")
+                              .arg(update.number)
+                              .arg(text)
+                              .arg(status)
+                              .arg(error));
+    };
+    update.RunUpdate(false);
+    return failed ? 1 : 0;
+}
+
+} // namespace zarq

@@ -1,0 +1,245 @@
+#pragma once
+
+#include "update/ControlFile.h"
+#include "update/HeadlessUpdateUserInterface.h"
+#include "update/TFileDescription.h"
+#include "update/UpdateLog.h"
+#include "update/UpdateTypes.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace zarq {
+
+class TInetThread;
+
+// The self-update component: fetches the control file, decides what is due, fetches the listed
+// files into the private staging folder and puts them in place. It never raises to its host:
+// progress and failures are numbered messages (LogStatus). Every run, event and prompt happens
+// on the thread the component lives on (the GUI thread); the threaded start only hands the run
+// over to it.
+class TAutoUpdate : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TAutoUpdate(QObject* owner = nullptr);
+    ~TAutoUpdate() override;
+
+    // --- published properties ---
+    QString URL;
+    TAutoUpdateType UpdateType = httpUpdate;
+    TAutoUpdateConnect UpdateConnect = aucNoConnect;
+    TAutoUpdateUpdate UpdateUpdate = auuPromptOnce;
+    bool ForceUpdate = false;
+    TAutoUpdateVersionCheck VersionCheck = vcUpdateOnly;
+    bool UseCRC32 = false;
+    bool SignatureCheck = false;
+    QString Signature = QStringLiteral("AutoUpdate");
+    QString Agent = QStringLiteral("TAutoUpdate");
+    QString Proxy;
+    QString ProxyUserID;
+    QString ProxyPassword;
+    QString UserID;
+    QString Password;
+    TAutoUpdateAuthentication Authenticate = waNever;
+    bool HTTPKeepAliveAuthentication = false;
+    bool ExistingConnection = false;
+    int TimeOut = 0; // connect time-out in milliseconds, used when above 0
+    QString Host;
+    int Port = 21;
+    QString FTPDirectory;
+    bool FTPPassive = false;
+    bool UseWinTempDir = true;
+    QString TempDirectory = QStringLiteral(".");
+    bool ExtractCAB = false;
+    bool ApplyPatch = false;
+    bool KeepIntermediateFiles = false;
+    TAutoUpdateUtility* Utility = nullptr;
+    QString LanguageID;
+    QString DateFormat = QStringLiteral("dd/mm/yyyy");
+    QChar DateSeparator = QLatin1Char('/');
+    QString TimeFormat = QStringLiteral("hh:nn");
+    QChar TimeSeparator = QLatin1Char(':');
+    bool Logging = false;
+    TLastURLEntry LastURLEntry;
+    TPostUpdateInfo PostUpdateInfo;
+
+    // Assigning the log file name also sets the one log file of the process.
+    const QString& LogFileName() const { return FLogFileName; }
+    void SetLogFileName(const QString& name);
+    // The component's own version; assigning it has no effect.
+    static QString Version() { return QStringLiteral("2.0.12.2"); }
+
+    // The person behind the run's prompts; nullptr restores the headless answers. Not owned.
+    void SetUserInterface(UpdateUserInterface* ui) { FUserInterface = ui; }
+    UpdateUserInterface& UserInterface();
+
+    // --- events ("var" parameters are references the handler may change) ---
+    std::function<void(TAutoUpdate* Sender, const QString& StatusStr, int StatusCode, int ErrCode)>
+        OnStatus;
+    std::function<void(TAutoUpdate* Sender, const QString& FileName, qint64 Pos, qint64 Size)>
+        OnFileProgress;
+    std::function<void(TAutoUpdate* Sender, bool& Cancel)> OnProgressCancel;
+    std::function<void(TAutoUpdate* Sender, const QString& FileName)> OnFileDownloaded;
+    std::function<void(TAutoUpdate* Sender, int FileIdx, const QString& FileDescription,
+                       QString& URL)>
+        OnBeforeFileDownload;
+    std::function<void(TAutoUpdate* Sender, const QString& URL, QString& FName)> OnFileNameFromURL;
+    std::function<void(TAutoUpdate* Sender, const QString& NewVersion, const QString& LocalVersion,
+                       bool& IsNew)>
+        OnFileVersionCheck;
+    std::function<void(TAutoUpdate* Sender, QStringList& List)> OnGetFileList;
+    std::function<void(TAutoUpdate* Sender, const QString& Msg, const QString& Param, bool& Allow)>
+        OnCustomValidate;
+    std::function<void(TAutoUpdate* Sender, const QString& Msg, const QString& Param)>
+        OnCustomProcess;
+    std::function<void(TAutoUpdate* Sender, QString& Path)> OnConvertPrefix;
+    std::function<void(TAutoUpdate* Sender, QString& AppParams)> OnSetAppParams;
+    std::function<void(TAutoUpdate* Sender, const QStringList& Text, int& Res)>
+        OnDownloadedWhatsNew;
+    std::function<void(TAutoUpdate* Sender, const QStringList& Text, int& Res)> OnDownloadedEULA;
+    std::function<void(TAutoUpdate* Sender, bool& AllowPost)> OnBeforePost;
+    std::function<void(TAutoUpdate* Sender, bool& AllowPostResult)> OnProcessPostResult;
+    std::function<void(TAutoUpdate* Sender, bool& Allow)> OnAppRestart;
+    std::function<void(TAutoUpdate* Sender)> OnAppDoClose;
+    std::function<void(TAutoUpdate* Sender)> OnThreadUpdateDone;
+    std::function<void(TAutoUpdate* Sender)> OnSuccess;
+    std::function<void(TAutoUpdate* Sender, int Action)> OnProgress; // declared; never raised
+
+    // --- entries ---
+    // The program's entry: a worker thread hands RunUpdate to this object's thread and waits;
+    // ThreadDone follows on this object's thread.
+    void StartThreadedUpdate();
+    // One complete run. With `changeDirectory` the program's folder becomes the current
+    // directory first.
+    void RunUpdate(bool changeDirectory);
+    // Runs on this object's thread when the worker thread has ended.
+    void ThreadDone();
+    bool RestartRequired() const;
+    // True while a threaded run has not yet reached ThreadDone.
+    bool Threaded() const { return FThreaded; }
+    const QString& NewVersion() const { return FNewVersion; }
+
+    // Placeholder expansion of one control-file value (OnConvertPrefix, then the folders).
+    QString ExpandPath(const QString& text);
+
+protected:
+    // --- virtual operations, in the component's order ---
+    virtual int ShowWhatsNew(const QStringList& lines);
+    virtual int ShowEULA(const QStringList& lines);
+    virtual void LogStatus(int Number, const QString& Text, int StatusCode, int ErrCode);
+    virtual bool ExtractUpdater();
+    virtual bool ExtractPatcher();
+    virtual bool CheckFile(QString& NewVersion, QString& LocalVersion, int NewCheckSum,
+                           int NewSize);
+    virtual bool CheckCancel(bool Cancel);
+    virtual void DoFileDownloaded(const QString& FileName);
+    virtual int Connect(); // 0 ready, 1 no connection, 2 no handle, 3 dial-up failed
+    virtual void Disconnect();
+    virtual int ConnectFTP(); // 0 or -1
+    virtual QString GetControlFileURL();
+    virtual int GetControlFile(); // 0 ok, 4 not found, 5 bad signature
+    virtual int CheckUpdateSection();
+    virtual int ProcessActions();
+    virtual std::optional<QStringList> GetWhatsNew();
+    virtual std::optional<QStringList> GetEULA();
+    virtual QString GetOSVersion();
+    virtual QString GetCompilerVersion();
+    virtual QString GetIEVersion();
+    virtual QString GetInstalledIDEs();
+    virtual int ReadFileList();
+    virtual int FilterFileList();
+    virtual int DownloadFiles(); // 0, or -1 when any transfer failed
+    virtual QString ExpandFolderName(const QString& Name);
+
+    // The finishing instructions after the downloads (0, or -1).
+    virtual int FinishUpdate();
+    // The restart through the updater program; a seam that only logs until the updater exists.
+    virtual void RestartApplication();
+    // The release date remembered under LastURLEntry by an earlier run; none yet.
+    virtual std::optional<QDateTime> RememberedUpdateDate();
+
+    // LogStatus with the status and error codes of the message table.
+    void Log(int Number, const QString& Text = QString());
+    // LogStatus for the messages whose error code is a value of the moment (916, 976).
+    void LogCode(int Number, const QString& Text, int ErrCode);
+
+    // The control file as read by GetControlFile (empty before).
+    const ControlFile& ControlValues() const { return FControlValues; }
+
+    // --- transport (connection, transfers, staging) ---
+    bool TransferFile(const QString& URL, const QString& Directory);
+    bool CopyLocalFile(const QString& Source, const QString& Target);
+    std::optional<QStringList> DownloadText(const QString& URL);
+    void LogSystemError();
+    bool LoginPrompt(const QString& Caption, QString& User, QString& Password);
+    QString FileNameFromURL(const QString& URL);
+    QString HostFromURL(const QString& URL) const;
+    // The private staging folder with a trailing "/"; empty when it cannot be made safely (the
+    // reason is then the pending system error, see LogSystemError).
+    QString TemporaryDirectory();
+
+    // The open transfer engine of a run (FInternet, a CurlSession) and the connection used for
+    // requests (FConnection, the same engine once usable); empty outside Connect..Disconnect.
+    std::shared_ptr<void> FInternet;
+    std::shared_ptr<void> FConnection;
+    // The FTP folder entered in this run (empty: the login folder).
+    QString FFtpDirectory;
+    // The last failure of the platform (curl's code and text, or errno for a file), which
+    // LogSystemError reports; 0 when none.
+    int FLastErrorCode = 0;
+    QString FLastErrorText;
+    // Test hooks: a transfer that receives nothing for this many seconds fails (0: never), and
+    // the certificate bundle that HTTPS trusts (empty: the system's).
+    long FStallTimeoutSeconds = 120;
+    QByteArray FCertificateFile;
+
+    void NoteTransportError(int code, const QString& text);
+    // NoteTransportError with an errno value and its text.
+    void NoteSystemError(int code);
+    bool EnterFtpDirectory();
+    QByteArray FtpUrl(const QString& path) const;
+    // A name derived from a URL that names a file inside a folder: not empty, "." or "..", and
+    // without "/". Any other name is never written.
+    static bool IsPlainFileName(const QString& name);
+    // Steps of a transfer after its source is open: blocks from `read` (it points its first
+    // argument at up to `blockSize` bytes and returns their count, 0 at the end, -1 on a read
+    // error) go to a "UPDT" temporary file, then to `target`.
+    bool StoreDownload(const std::function<qint64(const char**, qint64)>& read,
+                       qint64 blockSize, qint64 expectedSize, const QString& target);
+    // Puts a complete temporary file in place of `target` without ever losing the old one.
+    bool PlaceDownload(const QString& temporary, const QString& target);
+    // --- end transport ---
+
+    // --- run state ---
+    bool FThreaded = false;
+    bool FCancelled = false;
+    QString FControlFile;
+    bool FAppUpdate = false;
+    QString FAppName;
+    QString FAppParam;
+    QString FAppComps;
+    bool FSilentRestart = false;
+    bool FAppComponentFound = false;
+    QString FNewVersion;
+    QDateTime FUpdateDate;
+    TFileList FFileList;
+    bool FDialed = false;
+    bool FFTPDirSet = false;
+    ControlFile FControlValues; // the control file of the run, read once it arrived
+
+private:
+    QString FLogFileName = QStringLiteral("UPDATER.LOG");
+    UpdateUserInterface* FUserInterface = nullptr;
+    HeadlessUpdateUserInterface FHeadless;
+    QPointer<TInetThread> FThread;
+};
+
+} // namespace zarq

@@ -1,0 +1,257 @@
+#include "CoreTestHome.h"
+#include "ElfWriter.h"
+#include "TestableAutoUpdate.h"
+
+#include "update/FileVersion.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace zarq;
+
+namespace {
+
+// Local files of every kind the decision meets: "abc" (byte sum 293, CRC variant 1821220161,
+// 3 bytes, no version), a Zarq executable of version 1.0.1.0, a missing file and one that
+// cannot be read (a directory stands in, since tests may run as root).
+class CheckFileTest : public testing::Test {
+protected:
+    void SetUp() override {
+        write("abc.txt", "abc");
+        ElfWriter elf(true, false);
+        elf.addNote("Zarq", FileVersion::kNoteType, ElfWriter::parts(1, 0, 1, 0, false));
+        write("zarq", elf.bytes());
+        QDir().mkpath(path("unreadable"));
+    }
+    void write(const QString& name, const QByteArray& bytes) {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QString path(const QString& name) const { return home.path(name); }
+
+    CoreTestHome home;
+    TestableAutoUpdate update;
+};
+
+} // namespace
+
+TEST_F(CheckFileTest, DecisionTable) {
+    struct Case {
+        const char* newVersion;
+        const char* local; // name in the test folder; "" for an empty path
+        int newChecksum;
+        int newSize;
+        TAutoUpdateVersionCheck mode;
+        bool crc;
+        bool fetch;
+    };
+    const Case cases[] = {
+        // nothing to compare, or no local path: always fetched
+        {"", "missing", -1, 0, vcUpdateOnly, false, true},
+        {"2.0", "", -1, 0, vcUpdateOnly, false, true},
+        // a missing file under vcAlways
+        {"2.0", "missing", -1, 0, vcAlways, false, true},
+        {"", "missing", -1, 5, vcAlways, false, true},
+        // checksum: the only criterion when given
+        {"", "abc.txt", 293, 0, vcUpdateOnly, false, false},
+        {"", "abc.txt", 294, 0, vcUpdateOnly, false, true},
+        {"", "abc.txt", 293, 99, vcUpdateOnly, false, false},
+        {"9.9", "abc.txt", 293, 0, vcUpdateOnly, false, false},
+        {"", "abc.txt", 1821220161, 0, vcUpdateOnly, true, false},
+        {"", "abc.txt", 293, 0, vcUpdateOnly, true, true},
+        {"", "missing", 5, 0, vcUpdateOnly, false, true},
+        {"", "missing", 0, 0, vcUpdateOnly, true, false}, // CRC variant of nothing is 0
+        {"", "unreadable", 0, 0, vcAlways, true, false},
+        {"", "unreadable", -2, 0, vcAlways, true, true},
+        // size
+        {"", "abc.txt", -1, 3, vcUpdateOnly, false, false},
+        {"", "abc.txt", -1, 4, vcUpdateOnly, false, true},
+        {"", "missing", -1, 4, vcUpdateOnly, false, false},
+        {"", "unreadable", -1, 4, vcUpdateOnly, false, false},
+        {"", "unreadable", -1, 4, vcAlways, false, true},
+        // version
+        {"1.0.1.1", "zarq", -1, 0, vcUpdateOnly, false, true},
+        {"1.0.1", "zarq", -1, 0, vcUpdateOnly, false, false},
+        {"1.0.1.0", "zarq", -1, 0, vcUpdateOnly, false, false},
+        {"1.1", "zarq", -1, 0, vcUpdateOnly, false, true},
+        {"0.9.9.9", "zarq", -1, 0, vcAlways, false, false},
+        {"1.0.1.x", "zarq", -1, 0, vcAlways, false, false},
+        {"2.0", "abc.txt", -1, 0, vcUpdateOnly, false, false},
+        {"2.0", "abc.txt", -1, 0, vcAlways, false, true},
+        {"2.0", "missing", -1, 0, vcUpdateOnly, false, false},
+        // the same criteria under vcAlways with files that exist
+        {"", "abc.txt", 293, 0, vcAlways, false, false},
+        {"", "abc.txt", -1, 3, vcAlways, false, false},
+        {"1.0.1.1", "zarq", -1, 0, vcAlways, false, true},
+        {"1.0.1.0", "zarq", -1, 0, vcAlways, false, false},
+        // an unreadable file has no version
+        {"2.0", "unreadable", -1, 0, vcUpdateOnly, false, false},
+        {"2.0", "unreadable", -1, 0, vcAlways, false, true},
+    };
+    for (const Case& c : cases) {
+        update.VersionCheck = c.mode;
+        update.UseCRC32 = c.crc;
+        QString newVersion = c.newVersion;
+        QString local = QString(c.local).isEmpty() ? QString() : path(c.local);
+        EXPECT_EQ(update.CheckFile(newVersion, local, c.newChecksum, c.newSize), c.fetch)
+            << c.newVersion << " " << c.local << " nc=" << c.newChecksum << " ns=" << c.newSize
+            << " always=" << (c.mode == vcAlways) << " crc=" << c.crc;
+    }
+}
+
+TEST_F(CheckFileTest, AVersionComparisonRewritesBothVersionsAndIsLogged) {
+    QString newVersion = "1.0.2";
+    QString local = path("zarq");
+    EXPECT_TRUE(update.CheckFile(newVersion, local, -1, 0));
+    EXPECT_EQ(newVersion, QString("1.0.2.0"));
+    EXPECT_EQ(local, QString("1.0.1.0"));
+    ASSERT_EQ(update.messages.size(), 1);
+    EXPECT_EQ(update.messages[0].number, 944);
+    EXPECT_EQ(update.messages[0].text,
+              "Version check : Version compare of " + path("zarq") + ":1.0.1.0 with 1.0.2:1.0.2.0");
+}
+
+TEST_F(CheckFileTest, AChecksumComparisonIsLoggedInDecimal) {
+    QString newVersion, local = path("abc.txt");
+    update.CheckFile(newVersion, local, -5, 0);
+    ASSERT_EQ(update.messages.size(), 1);
+    EXPECT_EQ(update.messages[0].text,
+              "Version check : Checksum compare of " + path("abc.txt") + ":293:-5");
+}
+
+TEST_F(CheckFileTest, FilterKeepsWhatIsNewAndLogsEveryEntry) {
+    update.load("[files]\ncount=4\n"
+                "[file1]\nurl=http://h/a.exe\nlocalversion=" +
+                path("abc.txt").toUtf8() +
+                "\nnewchecksum=293\n"
+                "[file2]\nurl=http://h/b.exe\nlocalversion=" +
+                path("abc.txt").toUtf8() +
+                "\nnewsize=4\ndescr=B\n"
+                "[file3]\nurl=http://h/c.exe\nlocalversion=" +
+                path("zarq").toUtf8() + "\nnewversion=1.0.1\n[file4]\nurl=http://h/d.exe\n");
+    ASSERT_EQ(update.ReadFileList(), 4);
+    EXPECT_EQ(update.FilterFileList(), 0);
+    ASSERT_EQ(update.FFileList.size(), 2);
+    EXPECT_EQ(update.FFileList[0].URL, QString("http://h/b.exe"));
+    EXPECT_EQ(update.FFileList[1].URL, QString("http://h/d.exe"));
+    EXPECT_EQ(update.numbers(), (QVector<int>{943, 971, 944, 930, 971, 971, 944, 930, 971}));
+    const auto* first = update.find(971);
+    EXPECT_EQ(first->text,
+              "Processing file : http://h/a.exe[" + path("abc.txt") + ",nv=,nd=,ns=0,nc=293]");
+    for (const auto& m : update.messages) {
+        if (m.number == 930) {
+            EXPECT_EQ(m.status, 0); // the filter's 930 carries status 0
+        }
+    }
+}
+
+TEST_F(CheckFileTest, DateBasedEntriesCompareTheFilesLastWriteTime) {
+    const QDateTime release(QDate(2009, 12, 31), QTime(23, 59));
+    for (const char* name : {"exact", "older", "newer"})
+        write(name, "x");
+    const auto touch = [&](const char* name, const QDateTime& when) {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(when, QFileDevice::FileModificationTime));
+    };
+    touch("exact", release);
+    touch("older", release.addSecs(-60));
+    touch("newer", release.addDays(1));
+    QByteArray control = "[files]\ncount=4\n";
+    int i = 0;
+    for (const char* name : {"exact", "older", "newer", "missing"}) {
+        control += "[file" + QByteArray::number(++i) + "]\nurl=http://h/" + name +
+                   "\nlocalversion=" + path(name).toUtf8() +
+                   "\ndate=31/12/2009\ntime=23:59\nnewchecksum=0\n";
+    }
+    update.load(control);
+    update.ReadFileList();
+    EXPECT_EQ(update.FilterFileList(), 0);
+    QStringList kept;
+    for (const auto& item : update.FFileList)
+        kept.append(item.URL);
+    EXPECT_EQ(kept, QStringList({"http://h/older", "http://h/missing"}));
+    EXPECT_FALSE(update.numbers().contains(944)); // the date alone decides
+}
+
+TEST_F(CheckFileTest, HostEventsCanDropEntries) {
+    update.load("[files]\ncount=3\n[file1]\nurl=http://h/a\ndescr=A\ncustomversion=c1\n"
+                "[file2]\nurl=http://h/b\ndescr=B\n[file3]\nurl=http://h/c\ndescr=C\n"
+                "customversion=c3\n");
+    update.ReadFileList();
+    QStringList asked;
+    update.OnFileVersionCheck = [&](TAutoUpdate*, const QString& custom, const QString& local,
+                                    bool& isNew) {
+        asked.append(custom + "|" + local);
+        isNew = custom != "c1";
+    };
+    update.OnGetFileList = [&](TAutoUpdate*, QStringList& list) {
+        EXPECT_EQ(list, QStringList({"B", "C"}));
+        list[0].clear();
+    };
+    EXPECT_EQ(update.FilterFileList(), 0);
+    EXPECT_EQ(asked, QStringList({"c1|", "c3|"}));
+    ASSERT_EQ(update.FFileList.size(), 1);
+    EXPECT_EQ(update.FFileList[0].Description, QString("C"));
+
+    update.ReadFileList();
+    update.OnFileVersionCheck = nullptr;
+    update.OnGetFileList = [](TAutoUpdate*, QStringList& list) {
+        for (QString& line : list)
+            line.clear();
+    };
+    EXPECT_EQ(update.FilterFileList(), -1);
+    EXPECT_TRUE(update.FFileList.isEmpty());
+}
+
+TEST_F(CheckFileTest, FileEntriesWithEveryDefault) {
+    update.load("[files]\ncount=2\n[file1]\n[file2]\nurl={APP}\\dl\\x.exe\ntargetdir={APP}\\bin\n"
+                "newversion=2.0\nnewsize=$10\nnewchecksum=0x20\ncustomversion=cv\n"
+                "date=01/02/2010\ntime=10:00\ndescr=D\ncompressed=1\nfilesize=77\nmandatory=1\n"
+                "preselect=0\nhidden=1\nlocalversion={APP}\\x.exe\n");
+    ASSERT_EQ(update.ReadFileList(), 2);
+    const TFileDescription& empty = update.FFileList[0];
+    EXPECT_TRUE(empty.URL.isEmpty());
+    EXPECT_TRUE(empty.LocalVersion.isEmpty());
+    EXPECT_TRUE(empty.NewVersion.isEmpty());
+    EXPECT_EQ(empty.NewSize, 0);
+    EXPECT_EQ(empty.NewCheckSum, -1);
+    EXPECT_TRUE(empty.TargetDir.isEmpty());
+    EXPECT_FALSE(empty.Compressed);
+    EXPECT_EQ(empty.FileSize, 0);
+    EXPECT_FALSE(empty.Mandatory);
+    EXPECT_TRUE(empty.Preselect);
+    EXPECT_FALSE(empty.Hidden);
+    EXPECT_FALSE(empty.Selected);
+
+    const QString app = QDir::currentPath() + "/.";
+    const TFileDescription& full = update.FFileList[1];
+    EXPECT_EQ(full.URL, app + "/dl/x.exe");
+    EXPECT_EQ(full.LocalVersion, app + "/x.exe");
+    EXPECT_EQ(full.TargetDir, app + "/bin/");
+    EXPECT_EQ(full.NewVersion, QString("2.0"));
+    EXPECT_EQ(full.NewSize, 16);
+    EXPECT_EQ(full.NewCheckSum, 32);
+    EXPECT_EQ(full.NewCustomVer, QString("cv"));
+    EXPECT_EQ(full.NewDate, QString("01/02/2010"));
+    EXPECT_EQ(full.NewTime, QString("10:00"));
+    EXPECT_EQ(full.Description, QString("D"));
+    EXPECT_TRUE(full.Compressed);
+    EXPECT_EQ(full.FileSize, 77);
+    EXPECT_TRUE(full.Mandatory);
+    EXPECT_FALSE(full.Preselect);
+    EXPECT_TRUE(full.Hidden);
+}
+
+TEST_F(CheckFileTest, NoEntriesWithoutAPositiveCount) {
+    for (const char* control : {"", "[files]\ncount=0\n", "[files]\ncount=-3\n",
+                                "[files]\ncount=two\n[file1]\nurl=x\n"}) {
+        update.messages.clear();
+        update.load(control);
+        EXPECT_LE(update.ReadFileList(), 0) << control;
+        EXPECT_TRUE(update.FFileList.isEmpty());
+        EXPECT_TRUE(update.messages.isEmpty()) << control; // no 943
+    }
+}
