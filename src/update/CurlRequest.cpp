@@ -61,6 +61,10 @@ bool CurlRequest::open() {
     curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &CurlRequest::headerCallback);
     curl_easy_setopt(m_easy, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L);
+    // Every request on a connection of its own. Taking over a parked FTP control connection,
+    // libcurl (7.88) at times never asks to watch its socket again, and the request would
+    // wait for its stall limit; one more connect or login per file costs little here.
+    curl_easy_setopt(m_easy, CURLOPT_FORBID_REUSE, 1L);
     // Fewer, larger reads from the socket; the body still reaches the file in small blocks.
     curl_easy_setopt(m_easy, CURLOPT_BUFFERSIZE, long(kReceiveBuffer));
     // Only these schemes, also after a redirection: never file:// or anything else a server

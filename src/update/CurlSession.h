@@ -18,8 +18,7 @@ class CurlRequest;
 // The transfer engine of one update run: a libcurl multi handle driven from the Qt event loop.
 // curl tells which sockets to watch and when to wake up; QSocketNotifiers and one timer do the
 // watching, so a transfer that waits on a stalled server costs no CPU and the thread's other
-// events (the user interface) keep running while a request waits. Connections are kept between
-// the requests of a run.
+// events (the user interface) keep running while a request waits.
 class CurlSession : public QObject {
 public:
     struct Options {

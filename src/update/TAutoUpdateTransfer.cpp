@@ -149,8 +149,8 @@ bool TAutoUpdate::TransferFile(const QString& URL, const QString& Directory) {
     const auto httpSetup = [&] {
         CurlRequest::Setup setup;
         setup.url = TextCodec::toCp936(URL);
-        // Always the file as it is now on the host, never a cached copy. curl keeps the
-        // connection of a run open by itself, so the keep-alive options need nothing here.
+        // Always the file as it is now on the host, never a cached copy. Each request has a
+        // connection of its own, so the keep-alive options need nothing here.
         setup.headers = {"Pragma: no-cache", "Cache-Control: no-cache"};
         if (!UserID.isEmpty() || !Password.isEmpty())
             setup.headers.append(
