@@ -1,6 +1,10 @@
 // The download loop of the update component: fetches the file entries that remained after
 // filtering and puts each where it belongs.
 
+#include "update/CabinetExtractor.h"
+#include "update/LzExpander.h"
+#include "update/PatchCommand.h"
+#include "update/RunAndWait.h"
 #include "update/TAutoUpdate.h"
 #include "update/UpdateMessages.h"
 
@@ -58,30 +62,62 @@ int TAutoUpdate::DownloadFiles() {
             result = -1;
             Log(946, url);
             FAppUpdate = false;
+            // A cancelled transfer cancels the run: the following entries are not fetched,
+            // and the next transfer must not forget the cancel.
+            if (FCancelled)
+                break;
         } else if (FAppComps.toUpper().contains(name.toUpper())) {
             // An application component stays in the download folder for the updater.
             FAppComponentFound = true;
             Log(962, name);
         } else {
             const QString extension = extensionOf(name);
+            QString placed = downloadDir + name;
             if (extension != QLatin1String(".CAB") && extension != QLatin1String(".PAT") &&
                 !entry.TargetDir.isEmpty() && !sameFolder(downloadDir, entry.TargetDir)) {
                 // The old file is replaced only by the complete new one; when that cannot be
                 // done the old one stays and the entry counts as failed, so nothing restarts
                 // with half an update.
-                if (!PlaceDownload(downloadDir + name, entry.TargetDir + name)) {
+                if (PlaceDownload(placed, entry.TargetDir + name)) {
+                    placed = entry.TargetDir + name;
+                } else {
                     result = -1;
                     FAppUpdate = false;
                 }
             }
-            // Expanding LZ and cabinet entries (ExtractCAB) and applying patches (ApplyPatch)
-            // belong to the unpacking code, which is not part of the component yet; with both
-            // off, as this program has them, an entry is used as fetched.
+            UnpackEntry(entry, name, placed);
         }
         if (mode == auuPromptOnce)
             mode = auuSilent;
     }
     return result;
+}
+
+void TAutoUpdate::UnpackEntry(const TFileDescription& entry, const QString& name,
+                              const QString& placed) {
+    const QString extension = extensionOf(name);
+    const bool cabinet = extension == QLatin1String(".CAB");
+    if (ExtractCAB && entry.Compressed && !cabinet) {
+        // An LZ file is expanded in the current folder under the name its header records.
+        if (placed != name && !QFile::rename(placed, name))
+            return;
+        ExpandLZFile(name);
+        if (!KeepIntermediateFiles)
+            QFile::remove(name);
+    } else if (ExtractCAB && entry.Compressed) {
+        if (ExtractCabinet(placed, entry.TargetDir) != 0)
+            Log(947, placed);
+        else if (!KeepIntermediateFiles)
+            QFile::remove(placed);
+    } else if (extension == QLatin1String(".PAT") && ApplyPatch && !entry.LocalVersion.isEmpty()) {
+        if (Utility && !QFileInfo::exists(QStringLiteral("patcher.exe")))
+            ExtractPatcher();
+        const QString command = PatchCommandLine(name, entry.LocalVersion, Logging);
+        Log(18, QStringLiteral("Exec: ") + command);
+        RunAndWait(command, !Utility || Utility->ShowWindow);
+        if (!KeepIntermediateFiles)
+            QFile::remove(entry.TargetDir + name);
+    }
 }
 
 } // namespace zarq

@@ -4,6 +4,8 @@
 
 #include "UpdateHostFixture.h"
 
+#include <QProcess>
+
 #include <sys/stat.h>
 
 using namespace updatetest;
@@ -121,6 +123,46 @@ TEST_F(RunEndToEndTest, CancellingThroughOnProgressCancelLogs964AndEndsWithoutRe
     EXPECT_EQ(update.restarts, 0);
     EXPECT_EQ(successes, 0);
     EXPECT_EQ(home.stagingFiles(), QStringList());
+}
+
+TEST_F(RunEndToEndTest, ACancelledTransferCancelsTheRunSoLaterEntriesAreNotFetched) {
+    serveControlFile("[files]\r\ncount=2\r\n[file1]\r\nurl=" + host.url("zarq").toUtf8() +
+                     "\r\n[file2]\r\nurl=" + host.url("readme.txt").toUtf8() +
+                     "\r\ntargetdir=" + app.toUtf8() + "\r\n");
+    writeFile(root + "zarq", patternBytes(100000));
+    writeFile(root + "readme.txt", "new readme");
+    update.OnProgressCancel = [](TAutoUpdate* sender, bool& cancel) {
+        if (static_cast<ProbeUpdate*>(sender)->find(926))
+            cancel = true;
+    };
+    update.RunUpdate(false);
+    EXPECT_EQ(update.numbers().mid(kStart.size()),
+              (QList<int>{926, 943, 971, 971, 915, 964, 946, 949, 949}));
+    EXPECT_FALSE(host.requestedPaths().contains("/readme.txt"));
+    EXPECT_FALSE(QFileInfo::exists(app + "readme.txt"));
+    EXPECT_TRUE(update.FCancelled);
+    EXPECT_EQ(successes, 0);
+    EXPECT_EQ(update.restarts, 0);
+}
+
+TEST_F(RunEndToEndTest, ACompressedCabinetEntryIsExtractedIntoItsTargetFolder) {
+    const QString work = home.folder("cabwork");
+    ASSERT_TRUE(QDir(work).mkpath("sub"));
+    writeFile(work + "sub/a.txt", "from the cabinet");
+    QProcess gcab;
+    gcab.setWorkingDirectory(work);
+    gcab.start("gcab", {"-c", root + "pack.cab", "sub/a.txt"});
+    if (!gcab.waitForFinished(30000) || gcab.exitStatus() != QProcess::NormalExit ||
+        gcab.exitCode() != 0)
+        GTEST_SKIP() << "gcab (Debian package gcab) cannot make the test cabinet";
+    serveControlFile("[files]\r\ncount=1\r\n[file1]\r\nurl=" + host.url("pack.cab").toUtf8() +
+                     "\r\ncompressed=1\r\ntargetdir=" + app.toUtf8() + "\r\n");
+    update.ExtractCAB = true;
+    update.RunUpdate(false);
+    EXPECT_EQ(readFile(app + "sub/a.txt"), "from the cabinet");
+    EXPECT_EQ(update.find(947), nullptr);
+    EXPECT_FALSE(QFileInfo::exists(home.staging() + "pack.cab")); // used, then removed
+    EXPECT_EQ(successes, 1);
 }
 
 TEST_F(RunEndToEndTest, ACompleteThreadedRunLogsTheMessagesInTheirOrder) {
