@@ -182,6 +182,10 @@ protected:
     bool LoginPrompt(const QString& Caption, QString& User, QString& Password);
     QString FileNameFromURL(const QString& URL);
     QString HostFromURL(const QString& URL) const;
+    // After a fetched entry is in place: expands an LZ entry or extracts a cabinet entry
+    // (ExtractCAB) or runs the patcher over a patch entry (ApplyPatch); `placed` is where the
+    // fetched file now lies.
+    void UnpackEntry(const TFileDescription& entry, const QString& name, const QString& placed);
     // The private staging folder with a trailing "/"; empty when it cannot be made safely (the
     // reason is then the pending system error, see LogSystemError).
     QString TemporaryDirectory();
