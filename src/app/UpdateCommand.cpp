@@ -2,6 +2,7 @@
 
 #include "app/LogLine.h"
 #include "update/AutoUpdateConfiguration.h"
+#include "update/RestartMessage.h"
 #include "update/TAutoUpdate.h"
 
 #include <algorithm>
@@ -12,7 +13,7 @@ namespace zarq {
 namespace {
 
 constexpr int kFailures[] = {912, 913, 914, 916, 917, 922, 925, 927, 946, 947,
-                             951, 952, 953, 956, 964, 972, 973, 975, 976};
+                             950, 951, 952, 953, 956, 964, 972, 973, 975, 976};
 
 // OnStatus gets the text and the codes; the number of the message being logged is noted here
 // so the line can show it.
@@ -45,6 +46,14 @@ int UpdateCommand::run(FILE* err) {
                               .arg(status)
                               .arg(error));
     };
+    // The program's restart notice, allowed as the desktop program allows it; the run then
+    // returns and the program ends, which the updater waits for.
+    update.OnAppRestart = [err](TAutoUpdate* sender, bool& allow) {
+        writeLogLine(err, QStringLiteral("update restart: ") +
+                              RestartMessage::text(sender->NewVersion()));
+        allow = true;
+    };
+    update.OnAppDoClose = [](TAutoUpdate*) {};
     update.RunUpdate(false);
     return failed ? 1 : 0;
 }

@@ -161,8 +161,14 @@ protected:
 
     // The finishing instructions after the downloads (0, or -1).
     virtual int FinishUpdate();
-    // The restart through the updater program; a seam that only logs until the updater exists.
+    // The restart through the updater program.
     virtual void RestartApplication();
+    // The updater's parameters: process id, "L"/"X", the program to restart, its parameter,
+    // the staged components' folder, the components. Quoting the parameter changes FAppParam.
+    QString UpdaterCommandLine();
+    // Starts the written updater with `parameters` (split by the command-line rules, never
+    // through a shell) and does not wait; false with the reason in FLastErrorText.
+    virtual bool StartUpdater(const QString& program, const QString& parameters);
     // The release date remembered under LastURLEntry by an earlier run; none yet.
     virtual std::optional<QDateTime> RememberedUpdateDate();
 
