@@ -6,6 +6,7 @@
 #include "shell/TAutoRunner.h"
 #include "shell/TSkinMessage.h"
 #include "update/AutoUpdateConfiguration.h"
+#include "update/RestartMessage.h"
 #include "update/TAutoUpdate.h"
 
 #include <QCheckBox>
@@ -69,6 +70,9 @@ TSettingForm::TSettingForm(QWidget* parent, SettingFormEnvironment environment)
     AutoUpdate1 = new TAutoUpdate(this);
     AutoUpdate1->setObjectName(QStringLiteral("AutoUpdate1"));
     AutoUpdateConfiguration::apply(*AutoUpdate1, m_environment.updateUrl);
+    AutoUpdate1->OnAppRestart = [this](TAutoUpdate* Sender, bool& Allow) {
+        AutoUpdate1AppRestart(Sender, Allow);
+    };
 
     FormCreate();
 }
@@ -126,6 +130,11 @@ void TSettingForm::savesetting() {
         AutoRunner1->setAutoRun(false);
     }
     store.CloseKey();
+}
+
+void TSettingForm::AutoUpdate1AppRestart(TAutoUpdate* Sender, bool& Allow) {
+    TSkinMessage::showPlain(RestartMessage::text(Sender->NewVersion()), this);
+    Allow = true;
 }
 
 void TSettingForm::SkinButton1Click() {

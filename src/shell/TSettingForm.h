@@ -68,6 +68,10 @@ public:
     // loadsetting).
     bool updateCheckRequested() const { return m_updateCheckRequested; }
 
+    // AutoUpdate1's restart notice: a plain box saying that the program was brought to the
+    // newest version and must run again; the restart is allowed once it is closed.
+    void AutoUpdate1AppRestart(TAutoUpdate* Sender, bool& Allow);
+
 public slots:
     void SkinButton1Click();
 

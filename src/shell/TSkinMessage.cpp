@@ -66,6 +66,23 @@ void TSkinMessage::showApplicationError(const QString& text, QWidget* parent) {
     box.exec();
 }
 
+void TSkinMessage::showPlain(const QString& text, QWidget* parent) {
+    const QString caption = applicationTitle();
+    int answer = OK;
+    if (answeredByHook(Kind::Plain, caption, text, answer))
+        return;
+
+    QMessageBox box(parent);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setWindowTitle(caption);
+    box.setIcon(QMessageBox::NoIcon);
+    box.setText(text);
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
+    box.exec();
+}
+
 bool TSkinMessage::answeredByHook(Kind kind, const QString& caption, const QString& text,
                                   int& answer) {
     TestHook& h = hook();

@@ -37,7 +37,7 @@ public:
     static constexpr int OK = 1;
     static constexpr int Cancel = 2;
 
-    enum class Kind { Question, ApplicationError };
+    enum class Kind { Question, ApplicationError, Plain };
     struct Shown {
         Kind kind;
         QString caption;
@@ -53,6 +53,9 @@ public:
 
     // The application's error box with `text`.
     static void showApplicationError(const QString& text, QWidget* parent = nullptr);
+
+    // A plain notice: caption the application title, no picture, the text and one "OK".
+    static void showPlain(const QString& text, QWidget* parent = nullptr);
 
     // --- test hook ---
     static void queueAnswers(std::initializer_list<int> answers);

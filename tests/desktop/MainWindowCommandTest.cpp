@@ -289,6 +289,22 @@ TEST_F(MainWindowCommandTest, ExitEndsTheProgramEvenWhenTheSignOutFails) {
     EXPECT_TRUE(TSkinMessage::shownBoxes().isEmpty()) << "no box on the way out";
 }
 
+TEST_F(MainWindowCommandTest, ARequestToEndTheProgramSignsOutFirst) {
+    // What the update's restart sends when the updater has started.
+    auto form = makeForm();
+    ASSERT_TRUE(signIn(*form));
+    QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(logouts(), (QList<QByteArray>{"/logout/?session=tok123"}));
+    EXPECT_EQ(terminated, 1);
+    // Only while the window lives: afterwards a request ends the loop as usual.
+    form.reset();
+    QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(logouts().size(), 1);
+    EXPECT_EQ(terminated, 1);
+}
+
 TEST_F(MainWindowCommandTest, ASecondEndRequestWhileTheSignOutWaitsEndsAtOnce) {
     // The real "end": the event loop's exit, which also ends the waiting sign-out.
     auto env = windowEnvironment();

@@ -13,6 +13,7 @@
 #include "shell/WindowActivation.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -43,6 +44,24 @@ public:
     explicit PageControl(QWidget* parent) : QTabWidget(parent) {
         setTabBar(new PictureTabBar(this));
     }
+};
+
+// Hands the application's quit requests to `end` instead of ending the event loop at once.
+class QuitRequestFilter : public QObject {
+public:
+    QuitRequestFilter(QObject* parent, std::function<void()> end)
+        : QObject(parent), m_end(std::move(end)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Quit || watched != QCoreApplication::instance())
+            return false;
+        m_end();
+        return true;
+    }
+
+private:
+    std::function<void()> m_end;
 };
 
 QLineEdit* readOnlyBox(QWidget* parent, const char* name) {
@@ -84,6 +103,10 @@ TForm1::TForm1(MainWindowEnvironment environment, QWidget* parent)
     buildStatusBar();
     SkinMessage1 = named(new TSkinMessage(this), "SkinMessage1");
     buildTray();
+    // Requests to end the program (the update's restart sends one) reach the application
+    // object; they leave the way exit does, signing out first.
+    QCoreApplication::instance()->installEventFilter(
+        new QuitRequestFilter(this, [this] { endSession(); }));
 
     setFixedSize(kClientSize);
     if (const QScreen* screen = this->screen()) {
