@@ -240,7 +240,12 @@ TEST_F(RestartApplicationTest, AnApplicationFolderThatCannotBeWrittenRefusesTheR
     if (!locked.ok())
         GTEST_SKIP() << "cannot make a folder unwritable here: " << locked.why().toStdString();
     update.OnAppRestart = [](zarq::TAutoUpdate*, bool&) { ADD_FAILURE() << "asked"; };
+    update.OnAppDoClose = nullptr;
     update.RestartApplication();
+    // The program keeps running: no request to end it is waiting in the event loop, so the
+    // loop ends only when told to afterwards.
+    QTimer::singleShot(0, [] { QCoreApplication::exit(3); });
+    EXPECT_EQ(QCoreApplication::exec(), 3);
     EXPECT_EQ(update.numbers(), (QList<int>{959, 950}));
     EXPECT_TRUE(
         update.textOf(950).startsWith("the folder " + app.chopped(1) + " cannot be written"))
