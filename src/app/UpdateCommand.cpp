@@ -54,6 +54,8 @@ int UpdateCommand::run(FILE* err) {
         allow = true;
     };
     update.OnAppDoClose = [](TAutoUpdate*) {};
+    HeadlessUpdateUserInterface answers(yes);
+    update.SetUserInterface(&answers);
     update.RunUpdate(false);
     return failed ? 1 : 0;
 }

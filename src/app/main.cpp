@@ -32,7 +32,7 @@ const char* const kHelp =
     "Usage: zarq [--headless] [--echo-host HOST] [--api-host HOST]\n"
     "       zarq --set-login NAME [--zone ZONE] [--lan|--no-lan]\n"
     "            [--autologin|--no-autologin] [--password-stdin]\n"
-    "       zarq --update [--update-url URL]\n"
+    "       zarq --update [--update-url URL] [--yes]\n"
     "       zarq --lan-address | --network-report | --help\n"
     "\n"
     "Zarq keeps a name of the dynamic-DNS service pointed at this machine: it signs the name\n"
@@ -74,6 +74,9 @@ const char* const kHelp =
     "                     no message reported a failure, else 1. The headless program never\n"
     "                     updates itself otherwise.\n"
     "  --update-url URL   the update control file (env ZARQ_UPDATE_URL or %2)\n"
+    "  --yes              answer the control file's question, news and licence with yes\n"
+    "                     (without it they count as declined, and the run stops there).\n"
+    "                     Its messages, news and licence go to standard error either way.\n"
     "\n"
     "Diagnostics\n"
     "  --lan-address      print the LAN address sent with the sign-in\n"
@@ -197,8 +200,9 @@ int main(int argc, char** argv) {
     const QCommandLineOption passwordStdin(QStringLiteral("password-stdin"));
     const QCommandLineOption update(QStringLiteral("update"));
     const QCommandLineOption updateUrl(QStringLiteral("update-url"), {}, QStringLiteral("URL"));
+    const QCommandLineOption yes(QStringLiteral("yes"));
     parser.addOptions({help, headless, echoHost, apiHost, setLogin, zone, lan, noLan, autologin,
-                       noAutologin, passwordStdin, update, updateUrl});
+                       noAutologin, passwordStdin, update, updateUrl, yes});
 
     QString configError;
     zarq::ZarqConfig config = zarq::ZarqConfig::fromEnvironment(&configError);
@@ -244,7 +248,12 @@ int main(int argc, char** argv) {
     if (parser.isSet(update)) {
         zarq::UpdateCommand command;
         command.url = QString::fromUtf8(config.updateUrl);
+        command.yes = parser.isSet(yes);
         return command.run(stderr);
+    }
+    if (parser.isSet(yes)) {
+        printErr(QStringLiteral("--yes answers the questions of --update and needs it"));
+        return zarq::HeadlessFront::ExitUsage;
     }
     if ((parser.isSet(lan) && parser.isSet(noLan)) ||
         (parser.isSet(autologin) && parser.isSet(noAutologin))) {

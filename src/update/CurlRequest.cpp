@@ -100,6 +100,10 @@ bool CurlRequest::open() {
     curl_easy_setopt(m_easy, CURLOPT_TRANSFERTEXT, 0L);
     if (m_setup.noBody)
         curl_easy_setopt(m_easy, CURLOPT_NOBODY, 1L);
+    if (m_setup.post) {
+        curl_easy_setopt(m_easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(m_setup.postData.size()));
+        curl_easy_setopt(m_easy, CURLOPT_POSTFIELDS, m_setup.postData.constData());
+    }
 
     m_session->add(this);
     m_added = true;

@@ -24,6 +24,8 @@ public:
         QByteArray password;
         bool ftpPassive = true;
         bool noBody = false; // only reach the resource (FTP: log in, change folder)
+        bool post = false;   // an HTTP POST with `postData` as its body
+        QByteArray postData;
 
         // An FTP request: the login only when both `user` and `password` are given,
         // otherwise the anonymous one.

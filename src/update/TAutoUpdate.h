@@ -161,6 +161,19 @@ protected:
 
     // The finishing instructions after the downloads (0, or -1).
     virtual int FinishUpdate();
+    // The report post to PostUpdateInfo's Server ("host" or "host:port") and Action; the reply
+    // goes to PostUpdateInfo.PostResult.
+    virtual void SendUpdateInfo();
+    // runbefore and runafter: the command line's program started with its arguments, never
+    // through a shell and not waited for; a value that names no program is opened as a page or
+    // document (OpenDocument).
+    void StartProgram(const QString& commandLine);
+    // A page (URL) or a local document opened with the desktop's default program.
+    void OpenDocument(const QString& value);
+    // The settings store that LastURLEntry uses (empty: the user's); tests point it elsewhere.
+    QString FSettingsFile;
+    // The update-section check of this run took the local date from LastURLEntry.
+    bool FRememberedDate = false;
     // The restart through the updater program.
     virtual void RestartApplication();
     // The updater's parameters: process id, "L"/"X", the program to restart, its parameter,
@@ -169,7 +182,7 @@ protected:
     // Starts the written updater with `parameters` (split by the command-line rules, never
     // through a shell) and does not wait; false with the reason in FLastErrorText.
     virtual bool StartUpdater(const QString& program, const QString& parameters);
-    // The release date remembered under LastURLEntry by an earlier run; none yet.
+    // The release date remembered under LastURLEntry by an earlier run (LastDate, LastTime).
     virtual std::optional<QDateTime> RememberedUpdateDate();
 
     // LogStatus with the status and error codes of the message table.

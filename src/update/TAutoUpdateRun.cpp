@@ -57,6 +57,7 @@ void TAutoUpdate::RunUpdate(bool changeDirectory) {
     FAppComponentFound = false;
     FFTPDirSet = false;
     FControlFile.clear();
+    FRememberedDate = false;
     Log(963, Version());
 
     if (Connect() != 0)
@@ -132,12 +133,6 @@ int TAutoUpdate::GetControlFile() {
     FAppComps = ExpandPath(FControlValues.ReadString(kApplication, QStringLiteral("appcomps")));
     FSilentRestart = FControlValues.ReadFlag(kApplication, QStringLiteral("silentrestart"), 0);
     return result;
-}
-
-std::optional<QDateTime> TAutoUpdate::RememberedUpdateDate() {
-    // The remembered release date (LastDate/LastTime under LastURLEntry) arrives with the
-    // remembered settings; until then nothing is remembered and the local file's date counts.
-    return std::nullopt;
 }
 
 int TAutoUpdate::CheckUpdateSection() {

@@ -29,6 +29,10 @@ public:
     // The licence text; true when the accepting choice was selected.
     virtual bool ShowEULA(const QString& caption, const QStringList& text, const QString& okButton,
                           const QString& accept, const QString& notAccept) = 0;
+    // Opens a web page or a document with the desktop's default program (the HTML page, the
+    // page to show, a program line that names no program). Nothing comes back: a page that
+    // cannot be opened goes unnoticed, as on the system the control files were written for.
+    virtual void OpenURL(const QString& url) = 0;
 };
 
 } // namespace zarq

@@ -20,6 +20,7 @@ public:
                   const QString& accept, const QString& notAccept) override {
         return note("eula", QStringList{caption, text.join('|'), ok, accept, notAccept}.join(','));
     }
+    void OpenURL(const QString& url) override { note("open", url); }
 
     bool answer = true;
     QStringList asked;

@@ -255,6 +255,7 @@ public:
                   const QString&) override {
         return false;
     }
+    void OpenURL(const QString& url) override { asked.append("open:" + url); }
 };
 
 // TAutoUpdate with its transport opened up for tests and every message recorded.
