@@ -8,6 +8,7 @@
 #include "update/AutoUpdateConfiguration.h"
 #include "update/RestartMessage.h"
 #include "update/TAutoUpdate.h"
+#include "update/widgets/DesktopUpdateUserInterface.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -70,6 +71,8 @@ TSettingForm::TSettingForm(QWidget* parent, SettingFormEnvironment environment)
     AutoUpdate1 = new TAutoUpdate(this);
     AutoUpdate1->setObjectName(QStringLiteral("AutoUpdate1"));
     AutoUpdateConfiguration::apply(*AutoUpdate1, m_environment.updateUrl);
+    m_updateInterface = std::make_shared<DesktopUpdateUserInterface>();
+    AutoUpdate1->SetUserInterface(m_updateInterface.get());
     AutoUpdate1->OnAppRestart = [this](TAutoUpdate* Sender, bool& Allow) {
         AutoUpdate1AppRestart(Sender, Allow);
     };

@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <memory>
+
 class QCheckBox;
 class QPushButton;
 
@@ -12,6 +14,7 @@ namespace zarq {
 
 class TAutoRunner;
 class TAutoUpdate;
+class DesktopUpdateUserInterface;
 
 // Where the settings dialog keeps things. The program uses standard(); tests point every
 // member at a temporary folder.
@@ -85,6 +88,8 @@ private:
 
     SettingFormEnvironment m_environment;
     bool m_updateCheckRequested = false;
+    // AutoUpdate1's boxes and dialogs; lives as long as the dialog.
+    std::shared_ptr<DesktopUpdateUserInterface> m_updateInterface;
 };
 
 } // namespace zarq
