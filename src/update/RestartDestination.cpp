@@ -58,13 +58,16 @@ QString RestartDestination::problem(const QString& applicationFolder, const QStr
     }
     if (const QString why = folderProblem(applicationFolder); !why.isEmpty())
         return why;
-    const QString app = applicationFolder.endsWith(QLatin1Char('/'))
-                            ? applicationFolder
-                            : applicationFolder + QLatin1Char('/');
+    const auto withSlash = [](const QString& dir) {
+        return dir.isEmpty() || dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+    };
+    const QString app = withSlash(applicationFolder);
+    // TempDirectory may be given without its trailing "/" (".").
+    const QString stagingFolder = withSlash(staging);
     for (const QString& name : CommandLine::split(components)) {
         const QString base = copyTarget(name);
         // The updater copies only what was staged; a name that leaves the folder is skipped.
-        if (base.isEmpty() || !QFileInfo(staging + name).isFile())
+        if (base.isEmpty() || !QFileInfo(stagingFolder + name).isFile())
             continue;
         const QString target = QDir::cleanPath(app + base);
         if (!target.startsWith(app))

@@ -13,7 +13,7 @@ public:
     // Empty when the application folder and every copy target can be written and the paths
     // travel on the updater's command line intact; otherwise a sentence saying why not.
     // `components` is the component list as the updater receives it, `staging` the folder of
-    // the staged files (with its trailing "/"), `application` the program to restart.
+    // the staged files, `application` the program to restart.
     static QString problem(const QString& applicationFolder, const QString& application,
                            const QString& staging, const QString& components);
 

@@ -306,6 +306,19 @@ TEST_F(RestartApplicationTest, CopyTargetsThatCannotBeReplacedRefuseTheRestart) 
     }
 }
 
+TEST_F(RestartApplicationTest, StagedInTempDirectoryTheCopyTargetsAreCheckedToo) {
+    // Without the private folder the files are staged in TempDirectory, written without "/".
+    const QString staged = home.folder("staged");
+    writeFile(staged + "data_NEW", "x");
+    QDir().mkpath(app + "data");
+    update.UseWinTempDir = false;
+    update.TempDirectory = staged.chopped(1);
+    update.FAppComps = "data_NEW";
+    update.RestartApplication();
+    EXPECT_EQ(update.textOf(950), app + "data is a folder, not a file");
+    EXPECT_TRUE(update.starts.isEmpty());
+}
+
 TEST_F(RestartApplicationTest, AnUpdaterThatDoesNotStartKeepsTheProgramRunning) {
     update.startSucceeds = false;
     update.RestartApplication();
