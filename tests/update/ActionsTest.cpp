@@ -272,3 +272,29 @@ TEST_F(ActionsTest, AServerThatCannotBeReachedIsLoggedAndTheRunGoesOn) {
     EXPECT_TRUE(update.numbers().contains(948));
     EXPECT_TRUE(QFile::exists(target() + "/x"));
 }
+
+TEST_F(ActionsTest, TheMachineRootKeepsItsOwnValuesAndAStoredURLIsExpanded) {
+    put("second.txt", "[files]\ncount=1\n[file1]\nurl=" + (host() + "/y").toUtf8() +
+                          "\ntargetdir=" + target().toUtf8() + "\n");
+    put("y", "from the second control file");
+    put("update1.txt", entry());
+    update.OnConvertPrefix = [this](TAutoUpdate*, QString& path) {
+        path.replace("{HOST}", host());
+    };
+    {
+        RegistryStore machine(RegistryStore::defaultFilePath(), "HKEY_LOCAL_MACHINE");
+        ASSERT_TRUE(machine.OpenKey("software\\tervan\\zarq\\update", true));
+        machine.WriteString("LastURL", "{HOST}\\second.txt");
+        RegistryStore user;
+        ASSERT_TRUE(user.OpenKey("software\\tervan\\zarq\\update", true));
+        user.WriteInteger("LastURL", 7); // another type reads as no value
+    }
+    update.LastURLEntry = {true, "software\\tervan\\zarq", "update", lurLOCALUSER};
+    update.RunUpdate(false);
+    EXPECT_FALSE(QFile::exists(target() + "/y"));
+    EXPECT_TRUE(QFile::exists(target() + "/x"));
+
+    update.LastURLEntry.RegRoot = lurLOCALMACHINE;
+    update.RunUpdate(false);
+    EXPECT_TRUE(QFile::exists(target() + "/y"));
+}
