@@ -5,6 +5,7 @@
 // place and starts the program again.
 #include "XvfbFixture.h"
 #include "support/WaitFor.h"
+#include "update/UnwritableFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -174,6 +175,41 @@ TEST_F(XvfbRestartTest, TheNoticeIsAnsweredTheProgramSignsOutAndComesBackNewer) 
     ::kill(pid_t(back[0]), SIGTERM);
     EXPECT_TRUE(waitFor([&] { return !running(back[0]); }, 30000));
     EXPECT_EQ(events().count("signout-unknown -"), 2) << events().constData();
+}
+
+// A folder the user cannot write (a system-wide install): no notice, no updater, the program
+// keeps running with its old files, and the update log says why.
+TEST_F(XvfbRestartTest, AFolderTheUserCannotWriteKeepsTheOldProgramRunning) {
+    const QString old = noteVersion(app + QStringLiteral("zarq"));
+    UnwritableFolder locked(app);
+    if (!locked.ok())
+        GTEST_SKIP() << "cannot make a folder unwritable here: " << locked.why().toStdString();
+    zarq.setProcessEnvironment(env);
+    zarq.setWorkingDirectory(app);
+    zarq.setStandardErrorFile(tmp.filePath(QStringLiteral("zarq.log")));
+    zarq.start(app + QStringLiteral("zarq"), {});
+    ASSERT_TRUE(zarq.waitForStarted(10000));
+
+    const QString log = tmp.filePath(QStringLiteral("home/UPDATE.LOG"));
+    ASSERT_TRUE(waitFor(
+        [&] { return readAll(log).contains("Unable to replace application files : "); }, 60000))
+        << "zarq.log: " << fileText("zarq.log").constData();
+    EXPECT_TRUE(readAll(log).contains("the folder " + QFile::encodeName(app.chopped(1)) +
+                                      " cannot be written"))
+        << readAll(log).constData();
+    EXPECT_FALSE(shown(kNoticeTitle));
+    EXPECT_FALSE(QFile::exists(tmp.filePath(QStringLiteral("cache/tervan/tmp/updater.exe"))));
+    EXPECT_FALSE(QFile::exists(tmp.filePath(QStringLiteral("home/UPDATER.INI"))));
+    EXPECT_EQ(noteVersion(app + QStringLiteral("zarq")), old);
+
+    // Still the same program, still answering: its window is up and SIGTERM signs it out.
+    ASSERT_TRUE(waitFor([&] { return shown(kMainTitle); }, 60000));
+    EXPECT_EQ(zarq.state(), QProcess::Running);
+    ::kill(pid_t(zarq.processId()), SIGTERM);
+    ASSERT_TRUE(zarq.waitForFinished(30000));
+    EXPECT_EQ(zarq.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(zarq.exitCode(), 0);
+    EXPECT_EQ(events().count("signout-unknown -"), 1) << events().constData();
 }
 
 } // namespace
