@@ -153,6 +153,35 @@ class SessionApi(ServiceFixture):
         self.assertEqual(words, ["signin", "signout"])
 
 
+class Moving(ServiceFixture):
+    def test_control_public_moves_callers_and_a_heartbeat_moves_the_name(self):
+        token = self.signin(lan=b"192.168.1.5")[2:]
+        first = self.entry("alice.dyn.example")
+        self.assertEqual(first["public"], "127.0.0.1")
+        self.assertIsNotNone(first["address_changed_seconds_ago"])
+        # A heartbeat from the same place changes nothing.
+        time.sleep(0.2)
+        self.assertEqual(get(self.port, b"/online/?session=" + token)[1], b"0")
+        self.assertGreaterEqual(self.entry("alice.dyn.example")["address_changed_seconds_ago"],
+                                0.2)
+
+        self.assertEqual(get(self.port, b"/control?public=198.51.100.4"), (200, b"ok\n"))
+        self.assertEqual(get(self.port, b"/"), (200, b"198.51.100.4"))
+        self.assertEqual(self.status()["public_address"], "198.51.100.4")
+        # The heartbeat now comes from another address: the name follows it.
+        self.assertEqual(get(self.port, b"/online/?session=" + token)[1], b"0")
+        moved = self.entry("alice.dyn.example")
+        self.assertEqual((moved["public"], moved["lan"]), ("198.51.100.4", "192.168.1.5"))
+        self.assertLess(moved["address_changed_seconds_ago"], 0.2)
+        # A sign-in from there needs the key of the new address.
+        self.assertTrue(self.signin().startswith(b"0 "))
+        self.assertEqual(self.entry("alice.dyn.example")["public"], "198.51.100.4")
+
+        self.assertEqual(get(self.port, b"/control?public=nonsense")[0], 400)
+        self.assertEqual(get(self.port, b"/control?public="), (200, b"ok\n"))
+        self.assertEqual(get(self.port, b"/"), (200, b"127.0.0.1"))
+
+
 class Expiry(ServiceFixture):
     extra_args = ["--session-timeout", "0.2", "--public-address", "203.0.113.7"]
 
