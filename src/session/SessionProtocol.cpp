@@ -91,6 +91,15 @@ std::optional<QByteArray> SessionProtocol::tryFetch(const QByteArray& url) {
     }
 }
 
+std::optional<QByteArray> SessionProtocol::askPublicAddress() {
+    Operation op(*this);
+    m_httpClient1->setNoCache(true);
+    std::optional<QByteArray> address = tryFetch("http://" + m_echoHost + "/");
+    if (address && !passesInetAddr(*address))
+        address.reset();
+    return address;
+}
+
 void SessionProtocol::gotologin() {
     Operation op(*this);
     const QByteArray name = TextCodec::toCp936(m_boxes.Edit1);

@@ -56,6 +56,11 @@ public:
 
     bool isBusy() const { return m_depth > 0; }
 
+    // Asks the echo host for the public address, as the sign-in does, and changes nothing:
+    // the text when it passes inet_addr's test, nullopt when the request fails or it does not.
+    // Counts as an operation (isBusy, operationFinished).
+    std::optional<QByteArray> askPublicAddress();
+
     // Test hooks: the heartbeat period and the sign-out client's inactivity limit.
     void setHeartbeatInterval(int ms) { m_heartbeatMs = ms; }
     int heartbeatInterval() const { return m_heartbeatMs; }
