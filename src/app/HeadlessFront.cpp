@@ -65,8 +65,34 @@ bool HeadlessFront::start() {
         return false;
     }
     m_session->assignUserAgent();
+    if (m_options.watch)
+        startWatching();
     m_timer2.start();
     return true;
+}
+
+void HeadlessFront::startWatching() {
+    m_watch = std::make_unique<SessionWatch>(*m_session);
+    NetworkReaction& reaction = m_watch->reaction();
+    reaction.mayAct = [this] { return !m_stopRequested && !m_finishing; };
+    reaction.whenIdle = [this] { retryNow(); };
+    connect(m_watch.get(), &SessionWatch::networkChanged, this,
+            [this] { say(QStringLiteral("the network changed")); });
+    connect(m_watch.get(), &SessionWatch::resumed, this,
+            [this] { say(QStringLiteral("the machine woke from sleep")); });
+    if (const QString why = m_watch->start(); !why.isEmpty())
+        say(QStringLiteral("%1; address changes reach the service with the next heartbeat")
+                .arg(why));
+}
+
+void HeadlessFront::retryNow() {
+    // Only a sign-in that waits out its backoff is hurried; one refused or given up on is not.
+    if (!m_retry.isActive())
+        return;
+    m_retry.stop();
+    m_retryMs = m_options.firstRetryMs;
+    say(QStringLiteral("trying again now"));
+    m_session->gotologin();
 }
 
 void HeadlessFront::reportLoadFailure(const ERegistryException& e) {

@@ -4,6 +4,7 @@
 #include "platform/ZarqConfig.h"
 #include "session/LoginBoxes.h"
 #include "session/SessionProtocol.h"
+#include "session/SessionWatch.h"
 
 #include <QObject>
 #include <QTimer>
@@ -36,6 +37,7 @@ public:
         int firstRetryMs = 60000; // doubles after each failure ...
         int maxRetryMs = 300000;  // ... up to this
         int autoLoginDelayMs = 100;
+        bool watch = true; // react at once to network changes and resumes
         std::function<QByteArray()> getLanAddress = [] { return QByteArray(); };
         std::function<QByteArray()> getBrowserUserAgent = [] { return QByteArray(); };
     };
@@ -55,12 +57,16 @@ public:
     SessionProtocol& session() { return *m_session; }
     LoginBoxes& boxes() { return m_boxes; }
     int nextRetryMs() const { return m_retryMs; }
+    bool retryPending() const { return m_retry.isActive(); }
+    SessionWatch* watch() { return m_watch.get(); } // null with watching off
 
 protected:
     bool event(QEvent* e) override;
 
 private:
     void autoLoginTick();
+    void startWatching();
+    void retryNow();
     // What a failed load of the settings means and what the user can do about it.
     void reportLoadFailure(const ERegistryException& e);
     void onNotice(int number);
@@ -77,6 +83,7 @@ private:
     LoginBoxes m_boxes;
     RegistryStore m_registry;
     std::unique_ptr<SessionProtocol> m_session;
+    std::unique_ptr<SessionWatch> m_watch;
     QTimer m_timer2; // the auto-login tick
     QTimer m_retry;
     int m_retryMs;

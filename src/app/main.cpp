@@ -29,7 +29,7 @@
 namespace {
 
 const char* const kHelp =
-    "Usage: zarq [--headless] [--echo-host HOST] [--api-host HOST]\n"
+    "Usage: zarq [--headless] [--no-watch] [--echo-host HOST] [--api-host HOST]\n"
     "       zarq --set-login NAME [--zone ZONE] [--lan|--no-lan]\n"
     "            [--autologin|--no-autologin] [--password-stdin]\n"
     "       zarq --update [--update-url URL] [--yes]\n"
@@ -49,6 +49,15 @@ const char* const kHelp =
     "                     goes to standard error. After a network error it tries again by\n"
     "                     itself, after 1 minute, then 2, 4 and 5 minutes at most.\n"
     "                     SIGTERM or SIGINT signs out and ends the program.\n"
+    "  --no-watch         do not react at once to network changes and resumes. By default\n"
+    "                     the program listens to the kernel's address, route and link\n"
+    "                     changes and to logind's resume from sleep (without waking up while\n"
+    "                     nothing changes): about a second after a change it asks the echo\n"
+    "                     host, signs in again when the public address moved and sends the\n"
+    "                     heartbeat at once when the LAN address changed or after a resume;\n"
+    "                     a headless sign-in waiting to retry is tried at once. Without it\n"
+    "                     changes reach the service with the next heartbeat. The settings\n"
+    "                     value WatchNetwork=dword:00000000 turns it off too.\n"
     "  --echo-host HOST   public-address echo host (env ZARQ_ECHO_HOST)\n"
     "  --api-host HOST    session API host (env ZARQ_API_HOST)\n"
     "                     A HOST may carry a port: 127.0.0.1:8080.\n"
@@ -193,6 +202,7 @@ int main(int argc, char** argv) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption headless(QStringLiteral("headless"));
+    const QCommandLineOption noWatch(QStringLiteral("no-watch"));
     const QCommandLineOption echoHost(QStringLiteral("echo-host"), {}, QStringLiteral("HOST"));
     const QCommandLineOption apiHost(QStringLiteral("api-host"), {}, QStringLiteral("HOST"));
     const QCommandLineOption setLogin(QStringLiteral("set-login"), {}, QStringLiteral("NAME"));
@@ -205,8 +215,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption update(QStringLiteral("update"));
     const QCommandLineOption updateUrl(QStringLiteral("update-url"), {}, QStringLiteral("URL"));
     const QCommandLineOption yes(QStringLiteral("yes"));
-    parser.addOptions({help, headless, echoHost, apiHost, setLogin, zone, lan, noLan, autologin,
-                       noAutologin, passwordStdin, update, updateUrl, yes});
+    parser.addOptions({help, headless, noWatch, echoHost, apiHost, setLogin, zone, lan, noLan,
+                       autologin, noAutologin, passwordStdin, update, updateUrl, yes});
 
     QString configError;
     zarq::ZarqConfig config = zarq::ZarqConfig::fromEnvironment(&configError);
@@ -290,6 +300,9 @@ int main(int argc, char** argv) {
     if (desktop) {
         zarq::DesktopOptions desktopOptions;
         desktopOptions.config = config;
+        desktopOptions.watch =
+            !parser.isSet(noWatch) &&
+            zarq::SessionWatch::savedSwitch(zarq::RegistryStore::defaultFilePath());
         desktopOptions.heartbeatMs =
             positiveEnv("ZARQ_TEST_HEARTBEAT_MS", desktopOptions.heartbeatMs);
         std::unique_ptr<zarq::SignalPipe> signalPipe;
@@ -308,6 +321,7 @@ int main(int argc, char** argv) {
     options.heartbeatMs = positiveEnv("ZARQ_TEST_HEARTBEAT_MS", options.heartbeatMs);
     options.firstRetryMs = positiveEnv("ZARQ_TEST_RETRY_MS", options.firstRetryMs);
     options.maxRetryMs = options.firstRetryMs * 5;
+    options.watch = !parser.isSet(noWatch) && zarq::SessionWatch::savedSwitch(options.settingsPath);
     options.getLanAddress = [] { return zarq::GetLanAddress(); };
     options.getBrowserUserAgent = [] { return zarq::GetBrowserUserAgent(); };
     zarq::HeadlessFront front(options);

@@ -1,6 +1,7 @@
 #include "app/desktop/DesktopProgram.h"
 
 #include "app/desktop/TForm1.h"
+#include "session/SessionWatch.h"
 #include "shell/ApplicationTitle.h"
 #include "shell/Skin.h"
 #include "shell/TSingleInstance.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QSessionManager>
 #include <cstdio>
+#include <memory>
 
 namespace zarq {
 
@@ -30,6 +32,16 @@ int runDesktop(QApplication& app, const DesktopOptions& options, const SignalWat
     MainWindowEnvironment environment = MainWindowEnvironment::standard(options.config);
     environment.login.heartbeatMs = options.heartbeatMs;
     TForm1 Form1(std::move(environment));
+    // The window follows what the watchers start through the session's notices, as it follows
+    // the heartbeat; its boxes and states stay the user's to answer.
+    std::unique_ptr<SessionWatch> watch;
+    if (options.watch) {
+        watch = std::make_unique<SessionWatch>(Form1.zArqLogin->session());
+        if (const QString why = watch->start(); !why.isEmpty())
+            std::fprintf(stderr,
+                         "zarq: %s; address changes reach the service with the next heartbeat\n",
+                         qPrintable(why));
+    }
     QObject::connect(&SingleInstance1, &TSingleInstance::showRequested, &Form1,
                      [&Form1] { showAndRaise(&Form1); });
 

@@ -14,6 +14,7 @@ namespace zarq {
 struct DesktopOptions {
     ZarqConfig config;
     int heartbeatMs = SessionProtocol::kHeartbeatMs;
+    bool watch = true;  // react at once to network changes and resumes
     QString runtimeDir; // the single-instance guard's folder; empty: $XDG_RUNTIME_DIR
 };
 
