@@ -65,7 +65,7 @@ bool HeadlessFront::start() {
         return false;
     }
     m_session->assignUserAgent();
-    if (m_options.watch)
+    if (m_options.watch && SessionWatch::savedSwitch(m_registry))
         startWatching();
     m_timer2.start();
     return true;

@@ -300,9 +300,7 @@ int main(int argc, char** argv) {
     if (desktop) {
         zarq::DesktopOptions desktopOptions;
         desktopOptions.config = config;
-        desktopOptions.watch =
-            !parser.isSet(noWatch) &&
-            zarq::SessionWatch::savedSwitch(zarq::RegistryStore::defaultFilePath());
+        desktopOptions.watch = !parser.isSet(noWatch);
         desktopOptions.heartbeatMs =
             positiveEnv("ZARQ_TEST_HEARTBEAT_MS", desktopOptions.heartbeatMs);
         std::unique_ptr<zarq::SignalPipe> signalPipe;
@@ -321,7 +319,7 @@ int main(int argc, char** argv) {
     options.heartbeatMs = positiveEnv("ZARQ_TEST_HEARTBEAT_MS", options.heartbeatMs);
     options.firstRetryMs = positiveEnv("ZARQ_TEST_RETRY_MS", options.firstRetryMs);
     options.maxRetryMs = options.firstRetryMs * 5;
-    options.watch = !parser.isSet(noWatch) && zarq::SessionWatch::savedSwitch(options.settingsPath);
+    options.watch = !parser.isSet(noWatch);
     options.getLanAddress = [] { return zarq::GetLanAddress(); };
     options.getBrowserUserAgent = [] { return zarq::GetBrowserUserAgent(); };
     zarq::HeadlessFront front(options);

@@ -17,13 +17,14 @@ SessionWatch::SessionWatch(SessionProtocol& session, QObject* parent)
     });
 }
 
-bool SessionWatch::savedSwitch(const QString& settingsPath) {
+bool SessionWatch::savedSwitch(RegistryStore& registry) {
     try {
-        RegistryStore registry(settingsPath);
         if (!registry.OpenKey(QString::fromLatin1(LoginSettings::kRegistryKey), false) ||
             registry.GetDataType(QStringLiteral("WatchNetwork")) == 0)
             return true;
-        return registry.ReadInteger(QStringLiteral("WatchNetwork")) != 0;
+        const bool on = registry.ReadInteger(QStringLiteral("WatchNetwork")) != 0;
+        registry.CloseKey();
+        return on;
     } catch (const std::exception&) {
         // A settings file that cannot be used is reported by the login's own load; watching
         // stays at its default here.

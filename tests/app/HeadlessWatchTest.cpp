@@ -8,6 +8,7 @@
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace zarq;
 using zarq::test::ScriptedHttpServer;
@@ -61,12 +62,18 @@ TEST_F(HeadlessWatch, ANetworkChangeEndsTheWaitForTheNextTry) {
     ASSERT_TRUE(waitFor([&] { return front.retryPending(); }));
     EXPECT_EQ(front.nextRetryMs(), 1200000);
 
+    // A change while the service is still unreachable: tried at once, and the wait after that
+    // failure is the first step again (without the restart it would be 1200000, next 2400000).
+    front.watch()->reaction().networkChanged();
+    ASSERT_TRUE(waitFor([&] { return server.targets().size() == 2 && front.retryPending(); }));
+    EXPECT_EQ(front.nextRetryMs(), 1200000);
+
     up = true;
     front.watch()->reaction().networkChanged();
     ASSERT_TRUE(waitFor([&] { return front.session().Timer1().isActive(); }));
     EXPECT_FALSE(front.retryPending());
     EXPECT_EQ(front.nextRetryMs(), 600000);
-    EXPECT_EQ(server.targets().mid(1),
+    EXPECT_EQ(server.targets().mid(2),
               (QList<QByteArray>{"/", "/auth/?domain=alice.dyn.tervan.com&key="
                                       "27a2dd12200ddf1a84e95e4014116161"}));
     std::fclose(log);
@@ -80,6 +87,32 @@ TEST_F(HeadlessWatch, NoWatchStartsNoWatcher) {
     ASSERT_TRUE(front.start());
     EXPECT_EQ(front.watch(), nullptr);
     std::fclose(log);
+}
+
+TEST_F(HeadlessWatch, TheSavedSwitchTurnsWatchingOff) {
+    struct Case {
+        const char* what;
+        std::optional<qint32> value;
+        bool watching;
+    };
+    const Case cases[] = {{"no value", std::nullopt, true}, {"0", 0, false}, {"1", 1, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RegistryStore registry(m_settings);
+        ASSERT_TRUE(registry.OpenKey(QString::fromLatin1(LoginSettings::kRegistryKey), true));
+        if (c.value)
+            registry.WriteInteger(QStringLiteral("WatchNetwork"), *c.value);
+        else
+            registry.DeleteValue(QStringLiteral("WatchNetwork"));
+        registry.CloseKey();
+        FILE* log = std::tmpfile();
+        HeadlessFront front(options(), log);
+        ASSERT_TRUE(front.start());
+        EXPECT_EQ(front.watch() != nullptr, c.watching);
+        // The login was read as saved either way.
+        EXPECT_EQ(front.boxes().Edit1, QStringLiteral("alice"));
+        std::fclose(log);
+    }
 }
 
 } // namespace

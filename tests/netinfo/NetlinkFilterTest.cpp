@@ -60,10 +60,10 @@ TEST(NetlinkFilter, RecordedChangesTable) {
          datagrams(rec::kLinksUp) + datagrams(rec::kDefaultLinkLostCarrier),
          {false, false, false, false, false, false, false, true, false, false, false, false, false,
           false, false, false, true}},
-        {"the default route's interface goes down",
+        {"the default route's interface gets running, then goes down",
          2,
          datagrams(rec::kLinksUp) + datagrams(rec::kDefaultLinkLostCarrier),
-         {false, false, false, false, false, false, false, false, true, false, false, false, false,
+         {false, false, false, false, true, false, false, false, true, false, false, false, false,
           false, false, false, false}},
     };
     for (const Case& c : cases) {

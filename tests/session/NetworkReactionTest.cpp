@@ -102,7 +102,7 @@ TEST_F(NetworkReactionTest, SignedInEventsAskTheEchoHostThenDoWhatTheChangeNeeds
          "198.51.100.7",
          false,
          "0",
-         {"/", "/auth/?domain=alice.dyn.tervan.com&key=*"}},
+         {"/", "/", "/auth/?domain=alice.dyn.tervan.com&key=*"}},
         {"resume answered session unknown",
          false,
          "192.168.1.20",
@@ -151,9 +151,10 @@ TEST_F(NetworkReactionTest, ANewPublicAddressSignsInWithTheKeyOfThatAddress) {
     echo = "198.51.100.7";
     reaction.networkChanged();
     settle();
-    ASSERT_EQ(server.targets().size(), 2);
+    // The reaction's question, then the sign-in with its own.
+    ASSERT_EQ(server.targets().size(), 3) << server.targets().join(" ").constData();
     // MD5 hex of "198.51.100.7" followed by alice's login key, computed with Python hashlib.
-    EXPECT_EQ(server.targets()[1], QByteArray("/auth/?domain=alice.dyn.tervan.com&key=") +
+    EXPECT_EQ(server.targets()[2], QByteArray("/auth/?domain=alice.dyn.tervan.com&key=") +
                                        "5498ad322bf08898f04d198d6bb6b263" + "&inip=192.168.1.20");
 }
 

@@ -35,7 +35,8 @@ int runDesktop(QApplication& app, const DesktopOptions& options, const SignalWat
     // The window follows what the watchers start through the session's notices, as it follows
     // the heartbeat; its boxes and states stay the user's to answer.
     std::unique_ptr<SessionWatch> watch;
-    if (options.watch) {
+    // The login dialog has loaded (and checked) its settings file by now.
+    if (options.watch && SessionWatch::savedSwitch(Form1.zArqLogin->registry())) {
         watch = std::make_unique<SessionWatch>(Form1.zArqLogin->session());
         if (const QString why = watch->start(); !why.isEmpty())
             std::fprintf(stderr,
