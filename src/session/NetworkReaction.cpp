@@ -1,5 +1,8 @@
 #include "session/NetworkReaction.h"
 
+#include <QElapsedTimer>
+#include <QSignalBlocker>
+
 namespace zarq {
 
 NetworkReaction::NetworkReaction(SessionProtocol& session, QObject* parent)
@@ -36,10 +39,24 @@ void NetworkReaction::act() {
         whenIdle();
         return;
     }
-    const std::optional<QByteArray> address = m_session.askPublicAddress();
+    // A heartbeat due while the echo request waits would find the client busy and count as a
+    // network error: its tick is held back for the request and, when one fell due, the
+    // heartbeat runs right after it. The timer keeps running, so its period stays as it was.
+    const int left = m_session.Timer1().remainingTime();
+    QElapsedTimer took;
+    took.start();
+    std::optional<QByteArray> address;
+    {
+        const QSignalBlocker hold(m_session.Timer1());
+        address = m_session.askPublicAddress();
+    }
+    const bool heartbeatDue = took.elapsed() >= left;
     // The network may still be coming up (no answer yet); its next change brings us back.
-    if (!address || !mayAct() || !signedIn())
+    if (!address || !mayAct() || !signedIn()) {
+        if (heartbeatDue && mayAct() && signedIn())
+            m_session.Timer1Timer();
         return;
+    }
     SessionState& state = m_session.state();
     if (*address != state.PublicIP) {
         m_session.Timer1().stop();
@@ -47,8 +64,11 @@ void NetworkReaction::act() {
         return;
     }
     const bool lanChanged = m_session.boxes().Checkbox3 && m_session.GetLanAddress() != state.LanIP;
-    if (!lanChanged && !resume)
+    if (!lanChanged && !resume) {
+        if (heartbeatDue)
+            m_session.Timer1Timer();
         return;
+    }
     m_session.Timer1Timer();
     if (m_session.Timer1().isActive())
         m_session.Timer1().start(m_session.heartbeatInterval()); // the next a full period later

@@ -189,6 +189,39 @@ TEST_F(NetworkReactionTest, EventsDuringARequestAreActedOnOnceWhenItEnds) {
               (QList<QByteArray>{"/online/?session=token42", "/", "/online/?session=token42"}));
 }
 
+TEST_F(NetworkReactionTest, TheHeartbeatWaitsForTheEchoRequestAndKeepsItsPeriod) {
+    signIn();
+    // A heartbeat due while the reaction's echo request hangs must not run into the busy
+    // client (that would count as a network error); it follows once the request has ended.
+    QList<int> notices;
+    class Recorder : public QObject {
+    public:
+        explicit Recorder(QList<int>& seen) : m_seen(seen) {}
+        bool event(QEvent* e) override {
+            if (SessionNotice::isSessionNotice(e)) {
+                m_seen.append(int(e->type()));
+                return true;
+            }
+            return QObject::event(e);
+        }
+        QList<int>& m_seen;
+    } recorder(notices);
+    session.state().MainHandle = &recorder;
+    session.HttpClient1().setTimeoutMs(400);
+    server.handler = [previous = server.handler](const QByteArray& target) {
+        return target == "/" ? Reply::stall() : previous(target);
+    };
+    session.Timer1().start(60);
+    reaction.networkChanged();
+    settle();
+    // The ticks held back during the request give one heartbeat right after it, and the timer
+    // runs on with its period.
+    EXPECT_EQ(server.targets(), (QList<QByteArray>{"/", "/online/?session=token42"}));
+    EXPECT_FALSE(notices.contains(int(WM_NET_ERROR)));
+    EXPECT_TRUE(session.Timer1().isActive());
+    EXPECT_EQ(session.Timer1().interval(), 60);
+}
+
 TEST_F(NetworkReactionTest, NothingStartsWhileTheFrontIsStopping) {
     signIn();
     reaction.mayAct = [] { return false; };
