@@ -9,9 +9,9 @@ using zarq::HeadlessFront;
 
 namespace {
 
-// The [Service] settings of the systemd user unit, as written in the source.
+// The [Service] settings of the systemd user unit as the build configures it.
 QMap<QString, QString> serviceSettings() {
-    QFile unit(QStringLiteral(ZARQ_SOURCE_DIR "/packaging/zarq.service.in"));
+    QFile unit(QStringLiteral(ZARQ_BINARY_DIR "/packaging/zarq.service"));
     EXPECT_TRUE(unit.open(QIODevice::ReadOnly));
     QMap<QString, QString> settings;
     bool inService = false;
