@@ -8,6 +8,7 @@
 #include "netinfo/BrowserIdentity.h"
 #include "netinfo/LanAddress.h"
 #include "platform/ProgramPath.h"
+#include "update/FileVersion.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -33,7 +34,7 @@ const char* const kHelp =
     "       zarq --set-login NAME [--zone ZONE] [--lan|--no-lan]\n"
     "            [--autologin|--no-autologin] [--password-stdin]\n"
     "       zarq --update [--update-url URL] [--yes]\n"
-    "       zarq --lan-address | --network-report | --help\n"
+    "       zarq --lan-address | --network-report | --help | --version\n"
     "\n"
     "Zarq keeps a name of the dynamic-DNS service pointed at this machine: it signs the name\n"
     "in, sends a heartbeat every five minutes and signs out when stopped.\n"
@@ -94,6 +95,7 @@ const char* const kHelp =
     "Diagnostics\n"
     "  --lan-address      print the LAN address sent with the sign-in\n"
     "  --network-report   print the report of network adapters and DNS servers\n"
+    "  --version          print the program's version, the one the update compares\n"
     "\n"
     "Exit status\n"
     "  0  signed out after SIGTERM/SIGINT (or a command succeeded)\n"
@@ -134,7 +136,7 @@ bool windowRequested(int argc, char** argv) {
         arg.remove_prefix(arg.starts_with("--") ? 2 : 1);
         arg = arg.substr(0, arg.find('='));
         if (arg == "headless" || arg == "set-login" || arg == "help" || arg == "h" ||
-            arg == "update")
+            arg == "update" || arg == "version")
             return false;
     }
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||
@@ -215,8 +217,9 @@ int main(int argc, char** argv) {
     const QCommandLineOption update(QStringLiteral("update"));
     const QCommandLineOption updateUrl(QStringLiteral("update-url"), {}, QStringLiteral("URL"));
     const QCommandLineOption yes(QStringLiteral("yes"));
+    const QCommandLineOption version(QStringLiteral("version"));
     parser.addOptions({help, headless, noWatch, echoHost, apiHost, setLogin, zone, lan, noLan,
-                       autologin, noAutologin, passwordStdin, update, updateUrl, yes});
+                       autologin, noAutologin, passwordStdin, update, updateUrl, yes, version});
 
     QString configError;
     zarq::ZarqConfig config = zarq::ZarqConfig::fromEnvironment(&configError);
@@ -234,6 +237,16 @@ int main(int argc, char** argv) {
                                          QString::fromLatin1(zarq::ZarqConfig::kUpdateUrl))
                                     .toLocal8Bit();
         std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        // Read from the running file's own note, so it is the version an update compares.
+        const zarq::VersionValue v = zarq::FileVersion::read(QStringLiteral("/proc/self/exe"));
+        if (!v.isValid()) {
+            printErr(QStringLiteral("this program file carries no version"));
+            return zarq::HeadlessFront::ExitError;
+        }
+        std::printf("zarq %s\n", v.toString().toLatin1().constData());
         return 0;
     }
     if (!configError.isEmpty()) {

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <csignal>
 #include <functional>
@@ -239,6 +240,7 @@ TEST_F(HeadlessEndToEnd, CommandsThatNeedNoWindowNeverReachForTheDisplay) {
         {QStringLiteral("--help")},
         {QStringLiteral("-help")},
         {QStringLiteral("-h")},
+        {QStringLiteral("--version")},
     };
     for (const QStringList& args : commands) {
         QProcess p;
@@ -398,4 +400,28 @@ TEST_F(HeadlessEndToEnd, ASavedNameThatWouldBreakTheRequestIsReportedNotSent) {
     EXPECT_TRUE(m_lastOutput.contains("--set-login NAME")) << m_lastOutput.constData();
     EXPECT_FALSE(m_lastOutput.contains("signing in")) << m_lastOutput.constData();
     EXPECT_EQ(count("signin"), 0);
+}
+
+TEST_F(HeadlessEndToEnd, VersionIsTheProjectVersionOfBothPrograms) {
+    // The project version as the build's source states it, in the four parts an update
+    // compares (missing parts are 0).
+    QFile lists(QStringLiteral(ZARQ_SOURCE_DIR "/CMakeLists.txt"));
+    ASSERT_TRUE(lists.open(QIODevice::ReadOnly));
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("project\\(Zarq VERSION ([0-9.]+)"))
+            .match(QString::fromUtf8(lists.readAll()));
+    ASSERT_TRUE(m.hasMatch());
+    QStringList parts = m.captured(1).split(QLatin1Char('.'));
+    while (parts.size() < 4)
+        parts << QStringLiteral("0");
+    const QByteArray expected = "zarq " + parts.join(QLatin1Char('.')).toLatin1() + "\n";
+    for (const QString& program :
+         {kZarq, QStringLiteral(ZARQ_BINARY_DIR "/src/app/zarq-desktop")}) {
+        QProcess p;
+        p.setProcessEnvironment(env(m_dir.filePath(QStringLiteral("a"))));
+        p.start(program, {QStringLiteral("--version")});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 0) << program.toStdString();
+        EXPECT_EQ(p.readAllStandardOutput(), expected) << program.toStdString();
+    }
 }
