@@ -31,6 +31,7 @@ public:
 
     NetworkReaction& reaction() { return m_reaction; }
     NetworkChangeWatcher& network() { return m_network; }
+    ResumeWatcher& resume() { return m_resume; }
 
 signals:
     // Each event as it arrives, for the front's log.

@@ -14,6 +14,20 @@
 
 namespace zarq {
 
+std::unique_ptr<SessionWatch> startDesktopWatch(TForm1& form, const DesktopOptions& options) {
+    // The window follows what the watchers start through the session's notices, as it follows
+    // the heartbeat; its boxes and states stay the user's to answer.
+    // The login dialog has loaded (and checked) its settings file by now.
+    if (!options.watch || !SessionWatch::savedSwitch(form.zArqLogin->registry()))
+        return nullptr;
+    auto watch = std::make_unique<SessionWatch>(form.zArqLogin->session());
+    if (const QString why = watch->start(); !why.isEmpty())
+        std::fprintf(stderr,
+                     "zarq: %s; address changes reach the service with the next heartbeat\n",
+                     qPrintable(why));
+    return watch;
+}
+
 int runDesktop(QApplication& app, const DesktopOptions& options, const SignalWatch& watchSignals) {
     // No application display name: Qt would append it to every window title on X11 and
     // Wayland ("Error — TERVAN ..."), and each window's caption is its own text alone. The
@@ -32,17 +46,7 @@ int runDesktop(QApplication& app, const DesktopOptions& options, const SignalWat
     MainWindowEnvironment environment = MainWindowEnvironment::standard(options.config);
     environment.login.heartbeatMs = options.heartbeatMs;
     TForm1 Form1(std::move(environment));
-    // The window follows what the watchers start through the session's notices, as it follows
-    // the heartbeat; its boxes and states stay the user's to answer.
-    std::unique_ptr<SessionWatch> watch;
-    // The login dialog has loaded (and checked) its settings file by now.
-    if (options.watch && SessionWatch::savedSwitch(Form1.zArqLogin->registry())) {
-        watch = std::make_unique<SessionWatch>(Form1.zArqLogin->session());
-        if (const QString why = watch->start(); !why.isEmpty())
-            std::fprintf(stderr,
-                         "zarq: %s; address changes reach the service with the next heartbeat\n",
-                         qPrintable(why));
-    }
+    const std::unique_ptr<SessionWatch> watch = startDesktopWatch(Form1, options);
     QObject::connect(&SingleInstance1, &TSingleInstance::showRequested, &Form1,
                      [&Form1] { showAndRaise(&Form1); });
 
