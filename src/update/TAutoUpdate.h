@@ -235,8 +235,8 @@ protected:
     // Steps of a transfer after its source is open: blocks from `read` (it points its first
     // argument at up to `blockSize` bytes and returns their count, 0 at the end, -1 on a read
     // error) go to a "UPDT" temporary file, then to `target`.
-    bool StoreDownload(const std::function<qint64(const char**, qint64)>& read,
-                       qint64 blockSize, qint64 expectedSize, const QString& target);
+    bool StoreDownload(const std::function<qint64(const char**, qint64)>& read, qint64 blockSize,
+                       qint64 expectedSize, const QString& target);
     // Puts a complete temporary file in place of `target` without ever losing the old one.
     bool PlaceDownload(const QString& temporary, const QString& target);
     // --- end transport ---

@@ -62,14 +62,14 @@ protected:
 };
 
 TEST_F(UpdateCommandHostTest, ARunThatPlacesAFilePrintsEachMessageAndEndsWith0) {
-    writeFile(root + "update1.txt", "[files]\r\ncount=1\r\n[file1]\r\nurl=" +
-                                        host.url("readme.txt").toUtf8() +
-                                        "\r\ntargetdir={APP}\\docs\r\n");
+    writeFile(root + "update1.txt",
+              "[files]\r\ncount=1\r\n[file1]\r\nurl=" + host.url("readme.txt").toUtf8() +
+                  "\r\ntargetdir={APP}\\docs\r\n");
     writeFile(root + "readme.txt", "new readme");
     const Outcome out = run({"--update"}, host.url("update1.txt"));
     EXPECT_EQ(out.exitCode, 0) << out.lines.join('\n').toStdString();
-    EXPECT_EQ(out.numbers(), (QList<int>{968, 966, 967, 969, 970, 963, 918, 921, 915, 926, 943,
-                                         971, 915, 948, 949, 949}));
+    EXPECT_EQ(out.numbers(), (QList<int>{968, 966, 967, 969, 970, 963, 918, 921, 915, 926, 943, 971,
+                                         915, 948, 949, 949}));
     EXPECT_TRUE(out.lines.contains("zarq: update [915] Download : " + host.url("readme.txt") +
                                    " (Status:3) (Error:0)"));
     // {APP} is the current directory; a "\" in a path reads as "/".
@@ -91,8 +91,8 @@ TEST_F(UpdateCommandHostTest, AFailedFileEndsWith1AndTheOtherFilesAreStillFetche
     EXPECT_TRUE(out.lines.contains("zarq: update [946] Cannot download update file : " +
                                    host.url("missing.bin") + " (Status:2) (Error:0)"))
         << out.lines.join('\n').toStdString();
-    EXPECT_EQ(out.numbers().mid(9), (QList<int>{926, 943, 971, 971, 915, 916, 946, 915, 948, 949,
-                                                 949}));
+    EXPECT_EQ(out.numbers().mid(9),
+              (QList<int>{926, 943, 971, 971, 915, 916, 946, 915, 948, 949, 949}));
     EXPECT_EQ(readFile(app + "b.txt"), "b");
     EXPECT_FALSE(QFile::exists(app + "missing.bin"));
 }
