@@ -82,6 +82,21 @@ protected:
         return p.exitCode();
     }
 
+    // The settings file of `configDir` with the line `from` replaced by `to` (as another program
+    // might have edited it); returns the file's path.
+    QString editSettings(const QString& configDir, const QByteArray& from, const QByteArray& to) {
+        const QString file = configDir + QStringLiteral("/tervan/zarq.reg");
+        QFile f(file);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        QByteArray text = f.readAll();
+        f.close();
+        EXPECT_TRUE(text.contains(from)) << text.constData();
+        text.replace(from, to);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+        return file;
+    }
+
     void startZarq(QProcess& p, const QString& configDir) {
         p.setProcessEnvironment(env(configDir));
         p.setProcessChannelMode(QProcess::SeparateChannels);
@@ -300,16 +315,8 @@ TEST_F(HeadlessEndToEnd, ADisplayThatDoesNotAnswerGivesTheHeadlessProgram) {
 TEST_F(HeadlessEndToEnd, AValueOfTheWrongTypeIsExplainedWithWhatToDo) {
     const QString config = m_dir.filePath(QStringLiteral("a"));
     ASSERT_EQ(setLogin(config, "demo123"), 0);
-    const QString file = config + QStringLiteral("/tervan/zarq.reg");
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    QByteArray text = f.readAll();
-    f.close();
-    ASSERT_TRUE(text.contains("\"autologin\"=dword:00000001")) << text.constData();
-    text.replace("\"autologin\"=dword:00000001", "\"autologin\"=\"yes\"");
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text);
-    f.close();
+    const QString file =
+        editSettings(config, "\"autologin\"=dword:00000001", "\"autologin\"=\"yes\"");
 
     startZarq(m_zarq, config);
     EXPECT_EQ(finish(m_zarq), 1);
@@ -380,16 +387,7 @@ TEST_F(HeadlessEndToEnd, SetLoginRefusesANameThatWouldBreakTheRequest) {
 TEST_F(HeadlessEndToEnd, ASavedNameThatWouldBreakTheRequestIsReportedNotSent) {
     const QString config = m_dir.filePath(QStringLiteral("a"));
     ASSERT_EQ(setLogin(config, "demo123"), 0);
-    const QString file = config + QStringLiteral("/tervan/zarq.reg");
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    QByteArray text = f.readAll();
-    f.close();
-    ASSERT_TRUE(text.contains("\"loginname\"=\"demo\"")) << text.constData();
-    text.replace("\"loginname\"=\"demo\"", "\"loginname\"=\"demo&inip=6.6.6.6\"");
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text);
-    f.close();
+    editSettings(config, "\"loginname\"=\"demo\"", "\"loginname\"=\"demo&inip=6.6.6.6\"");
 
     startZarq(m_zarq, config);
     EXPECT_EQ(finish(m_zarq), 1);

@@ -4,15 +4,11 @@
 
 #include "UpdateHostFixture.h"
 
-#include <QProcessEnvironment>
-
 using namespace updatetest;
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    QStringList lines; // standard error
+struct Outcome : ZarqOutcome {
     bool has(const QString& line) const { return lines.contains(line); }
     int indexOf(const QString& line) const { return lines.indexOf(line); }
 };
@@ -35,24 +31,8 @@ protected:
                       host.url("readme.txt").toUtf8() + "\r\ntargetdir={APP}\\docs\r\n");
     }
     Outcome run(const QStringList& args) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-            env.insert(name, qEnvironmentVariable(name));
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.insert("ZARQ_UPDATE_URL", host.url("update1.txt"));
-        QProcess zarq;
-        zarq.setProcessEnvironment(env);
-        zarq.setWorkingDirectory(app);
-        zarq.start(QStringLiteral(ZARQ_BINARY_DIR "/src/app/zarq"), args);
         Outcome outcome;
-        if (!zarq.waitForFinished(60000)) {
-            zarq.kill();
-            zarq.waitForFinished();
-            return outcome;
-        }
-        outcome.exitCode = zarq.exitStatus() == QProcess::NormalExit ? zarq.exitCode() : -1;
-        outcome.lines = QString::fromUtf8(zarq.readAllStandardError()).split('\n');
+        static_cast<ZarqOutcome&>(outcome) = runZarq(app, args, host.url("update1.txt"));
         return outcome;
     }
 

@@ -3,16 +3,13 @@
 
 #include "UpdateHostFixture.h"
 
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 
 using namespace updatetest;
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    QStringList lines; // standard error
+struct Outcome : ZarqOutcome {
     QList<int> numbers() const {
         static const QRegularExpression number(QStringLiteral("^zarq: update \\[(\\d+)\\] "));
         QList<int> list;
@@ -34,25 +31,8 @@ protected:
     }
     // Runs zarq in the test's home, with `app` as its current directory.
     Outcome run(const QStringList& args, const QString& envUrl) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-            env.insert(name, qEnvironmentVariable(name));
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.insert("ZARQ_UPDATE_URL", envUrl);
-        QProcess zarq;
-        zarq.setProcessEnvironment(env);
-        zarq.setWorkingDirectory(app);
-        zarq.start(QStringLiteral(ZARQ_BINARY_DIR "/src/app/zarq"), args);
         Outcome outcome;
-        if (!zarq.waitForFinished(60000)) {
-            zarq.kill();
-            zarq.waitForFinished();
-            return outcome;
-        }
-        outcome.exitCode = zarq.exitStatus() == QProcess::NormalExit ? zarq.exitCode() : -1;
-        outcome.lines = QString::fromUtf8(zarq.readAllStandardError()).split('\n');
-        outcome.lines.removeAll(QString());
+        static_cast<ZarqOutcome&>(outcome) = runZarq(app, args, envUrl);
         return outcome;
     }
 

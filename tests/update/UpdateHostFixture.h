@@ -18,6 +18,7 @@
 #include <QList>
 #include <QMap>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -306,5 +307,37 @@ protected:
     }
     void RestartApplication() override { ++restarts; }
 };
+
+// What a run of the built `zarq` printed: its exit status (-1 when it did not end by itself
+// within a minute) and its standard error, one entry a line, empty lines left out.
+struct ZarqOutcome {
+    int exitCode = -1;
+    QStringList lines;
+};
+
+// Runs the built `zarq` with `args` in the test's home (the process's HOME and XDG folders),
+// without a display, `app` as its current folder and ZARQ_UPDATE_URL set to `updateUrl`.
+inline ZarqOutcome runZarq(const QString& app, const QStringList& args, const QString& updateUrl) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+        env.insert(name, qEnvironmentVariable(name));
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("ZARQ_UPDATE_URL", updateUrl);
+    QProcess zarq;
+    zarq.setProcessEnvironment(env);
+    zarq.setWorkingDirectory(app);
+    zarq.start(QStringLiteral(ZARQ_BINARY_DIR "/src/app/zarq"), args);
+    ZarqOutcome outcome;
+    if (!zarq.waitForFinished(60000)) {
+        zarq.kill();
+        zarq.waitForFinished();
+        return outcome;
+    }
+    outcome.exitCode = zarq.exitStatus() == QProcess::NormalExit ? zarq.exitCode() : -1;
+    outcome.lines = QString::fromUtf8(zarq.readAllStandardError()).split('\n');
+    outcome.lines.removeAll(QString());
+    return outcome;
+}
 
 } // namespace updatetest
