@@ -1,5 +1,7 @@
 #include "update/UpdateTempFolder.h"
 
+#include "platform/PrivateFolder.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -22,10 +24,7 @@ QString errnoText(int code) {
 } // namespace
 
 QString UpdateTempFolder::path() {
-    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (cache.isEmpty() || !QDir::isAbsolutePath(cache))
-        cache = QDir::homePath() + QStringLiteral("/.cache");
-    return QDir::cleanPath(cache + QStringLiteral("/tervan/tmp")) + QLatin1Char('/');
+    return QDir::cleanPath(PrivateFolder::underCache(QStringLiteral("tmp"))) + QLatin1Char('/');
 }
 
 QString UpdateTempFolder::ensure(QString* error) {

@@ -1,5 +1,7 @@
 #include "updater/UpdaterFolders.h"
 
+#include "platform/PrivateFolder.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -14,10 +16,7 @@ QString UpdaterFolders::documents() {
 }
 
 QString UpdaterFolders::privateTemporary() {
-    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (!QDir::isAbsolutePath(cache))
-        cache = QDir::homePath() + QStringLiteral("/.cache");
-    return cache + QStringLiteral("/tervan/tmp");
+    return QDir::cleanPath(PrivateFolder::underCache(QStringLiteral("tmp")));
 }
 
 QString UpdaterFolders::expandTarget(const QString& value, const QString& currentDir,
