@@ -4,6 +4,8 @@
 #include "app/LogLine.h"
 #include "app/SetLoginCommand.h"
 #include "app/SignalPipe.h"
+#include "app/TimerCensus.h"
+#include "app/TimerReport.h"
 #include "app/UpdateCommand.h"
 #include "netinfo/BrowserIdentity.h"
 #include "netinfo/LanAddress.h"
@@ -109,6 +111,7 @@ const char* const kHelp =
     "Test hooks (for the test suite; not for normal use)\n"
     "  ZARQ_TEST_HEARTBEAT_MS  heartbeat period in ms instead of 300000\n"
     "  ZARQ_TEST_RETRY_MS      first retry delay in ms (grows to 5 times it) instead of 60000\n"
+    "  ZARQ_TEST_TIMER_REPORT  when set, SIGUSR1 prints the live timers and objects\n"
     "\n"
     "Other environment: ZARQ_SITE (used by the desktop program).\n";
 
@@ -186,6 +189,12 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--network-report") == 0)
         return zarq::runNetworkReportCommand();
 
+    // The census has to see every object, so it starts before the first one exists.
+    const bool timerReport = zarq::TimerReport::requested() && zarq::TimerCensus::install();
+    if (zarq::TimerReport::requested() && !timerReport)
+        printErr(QStringLiteral("%1: this Qt's object hooks cannot be used; no timer census")
+                     .arg(QLatin1String(zarq::TimerReport::kVariable)));
+
 #if ZARQ_WITH_DESKTOP
     const bool desktop = wantsDesktop(argc, argv);
     // The kind of application object decides whether windows can exist at all.
@@ -198,6 +207,13 @@ int main(int argc, char** argv) {
     const auto appObject = std::make_unique<QCoreApplication>(argc, argv);
 #endif
     QCoreApplication& app = *appObject;
+    std::unique_ptr<zarq::TimerReport> timerReporter;
+    if (timerReport) {
+        timerReporter = std::make_unique<zarq::TimerReport>();
+        if (!timerReporter->install())
+            printErr(QStringLiteral("cannot watch for SIGUSR1: %1")
+                         .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    }
     QCoreApplication::setApplicationName(QStringLiteral("zarq"));
 
     QCommandLineParser parser;
