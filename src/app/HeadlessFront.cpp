@@ -18,6 +18,10 @@ HeadlessFront::HeadlessFront(Options options, FILE* log)
     m_session = std::make_unique<SessionProtocol>(m_boxes, m_options.config.echoHost,
                                                   m_options.config.apiHost);
     m_session->setHeartbeatInterval(m_options.heartbeatMs);
+    if (m_options.httpTimeoutMs > 0) {
+        m_session->HttpClient1().setTimeoutMs(unsigned(m_options.httpTimeoutMs));
+        m_session->setSignOutTimeoutMs(unsigned(m_options.httpTimeoutMs));
+    }
     m_session->GetLanAddress = m_options.getLanAddress;
     m_session->GetBrowserUserAgent = m_options.getBrowserUserAgent;
     // Queued: it arrives after every notice the finished operation posted.
