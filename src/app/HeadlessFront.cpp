@@ -2,6 +2,7 @@
 
 #include "app/LogLine.h"
 #include "http/EHttpException.h"
+#include "http/THttpClient.h"
 #include "platform/TextCodec.h"
 #include "session/LoginName.h"
 #include "session/LoginSettings.h"

@@ -38,7 +38,7 @@ public:
         int maxRetryMs = 300000;  // ... up to this
         int autoLoginDelayMs = 100;
         int httpTimeoutMs = 0; // how long a request may receive nothing; 0: the client's own
-        bool watch = true; // react at once to network changes and resumes
+        bool watch = true;     // react at once to network changes and resumes
         std::function<QByteArray()> getLanAddress = [] { return QByteArray(); };
         std::function<QByteArray()> getBrowserUserAgent = [] { return QByteArray(); };
     };
