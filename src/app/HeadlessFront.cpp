@@ -60,6 +60,16 @@ bool HeadlessFront::start() {
         m_exitStatus = ExitError;
         return false;
     }
+    if (const QString why = m_registry.unreadableReason(); !why.isEmpty()) {
+        // Not "nothing saved": the login may well be in there, and the user must hear why it
+        // is not used.
+        say(QStringLiteral("the settings file %1 cannot be read (%2); nothing is signed in")
+                .arg(m_registry.filePath(), why));
+        say(QStringLiteral("make it a readable file of this user, or remove it and save the "
+                           "login again with \"zarq --set-login NAME --password-stdin\""));
+        m_exitStatus = ExitError;
+        return false;
+    }
     if (const QString why = LoginName::problem(m_boxes.Edit1); !why.isEmpty()) {
         say(QStringLiteral("the saved name \"%1\" cannot be used: %2, which would break the "
                            "sign-in request; nothing is sent")
