@@ -156,7 +156,7 @@ TEST_F(SettingsFault, AnUnreadableFileIsReportedAndLeftAsItIs) {
     EXPECT_EQ(testfiles::readFile(m_home.settings()), before);
 }
 
-TEST_F(SettingsFault, SetLoginOnAFullDiskFailsAndKeepsTheOldFile) {
+TEST_F(SettingsFault, OnAFullDiskSavingFailsAndKeepsTheOldFile) {
     if (!isRoot())
         GTEST_SKIP() << "a full disk is a small tmpfs in a mount namespace, which needs root";
     // Inside the namespace the tmpfs covers the config folder: the first login fits, a filler
@@ -171,6 +171,8 @@ TEST_F(SettingsFault, SetLoginOnAFullDiskFailsAndKeepsTheOldFile) {
         "dd if=/dev/zero of=\"$cfg/filler\" bs=1024 2>/dev/null\n"
         "printf 'newpass\\n' | \"$zarq\" --set-login other --password-stdin 2>\"$out/full.err\"\n"
         "echo $? >\"$out/full.status\"\n"
+        "\"$zarq\" --headless 2>\"$out/headless.err\"\n"
+        "echo $? >\"$out/headless.status\"\n"
         "cp \"$cfg/tervan/zarq.reg\" \"$out/after.reg\"\n"
         "ls -A \"$cfg\" \"$cfg/tervan\" >\"$out/listing\"\n");
     const QString listing = m_home.listing();
@@ -187,6 +189,11 @@ TEST_F(SettingsFault, SetLoginOnAFullDiskFailsAndKeepsTheOldFile) {
 
     EXPECT_EQ(testfiles::readFile(out + "/full.status"), "1\n");
     EXPECT_EQ(testfiles::readFile(out + "/full.err"),
+              "zarq: Failed to set data for 'loginname' (cannot write: No space left on device)\n");
+    // The headless program saves the login before it signs in, as the login dialog does; with
+    // no room for that it ends instead.
+    EXPECT_EQ(testfiles::readFile(out + "/headless.status"), "1\n");
+    EXPECT_EQ(testfiles::readFile(out + "/headless.err"),
               "zarq: Failed to set data for 'loginname' (cannot write: No space left on device)\n");
     const QByteArray before = testfiles::readFile(out + "/before.reg");
     EXPECT_TRUE(before.contains("\"loginname\"=\"demo\"")) << before.constData();
