@@ -2,6 +2,7 @@
 
 #include "app/LogLine.h"
 #include "http/EHttpException.h"
+#include "http/THttpClient.h"
 #include "platform/TextCodec.h"
 #include "session/LoginName.h"
 #include "session/LoginSettings.h"
@@ -18,6 +19,10 @@ HeadlessFront::HeadlessFront(Options options, FILE* log)
     m_session = std::make_unique<SessionProtocol>(m_boxes, m_options.config.echoHost,
                                                   m_options.config.apiHost);
     m_session->setHeartbeatInterval(m_options.heartbeatMs);
+    if (m_options.httpTimeoutMs > 0) {
+        m_session->HttpClient1().setTimeoutMs(unsigned(m_options.httpTimeoutMs));
+        m_session->setSignOutTimeoutMs(unsigned(m_options.httpTimeoutMs));
+    }
     m_session->GetLanAddress = m_options.getLanAddress;
     m_session->GetBrowserUserAgent = m_options.getBrowserUserAgent;
     // Queued: it arrives after every notice the finished operation posted.
@@ -52,6 +57,16 @@ bool HeadlessFront::start() {
     } catch (const ERegistryException& e) {
         say(e.message());
         reportLoadFailure(e);
+        m_exitStatus = ExitError;
+        return false;
+    }
+    if (const QString why = m_registry.unreadableReason(); !why.isEmpty()) {
+        // Not "nothing saved": the login may well be in there, and the user must hear why it
+        // is not used.
+        say(QStringLiteral("the settings file %1 cannot be read (%2); nothing is signed in")
+                .arg(m_registry.filePath(), why));
+        say(QStringLiteral("make it a readable file of this user, or remove it and save the "
+                           "login again with \"zarq --set-login NAME --password-stdin\""));
         m_exitStatus = ExitError;
         return false;
     }

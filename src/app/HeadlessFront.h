@@ -37,7 +37,8 @@ public:
         int firstRetryMs = 60000; // doubles after each failure ...
         int maxRetryMs = 300000;  // ... up to this
         int autoLoginDelayMs = 100;
-        bool watch = true; // react at once to network changes and resumes
+        int httpTimeoutMs = 0; // how long a request may receive nothing; 0: the client's own
+        bool watch = true;     // react at once to network changes and resumes
         std::function<QByteArray()> getLanAddress = [] { return QByteArray(); };
         std::function<QByteArray()> getBrowserUserAgent = [] { return QByteArray(); };
     };

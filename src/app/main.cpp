@@ -111,6 +111,8 @@ const char* const kHelp =
     "Test hooks (for the test suite; not for normal use)\n"
     "  ZARQ_TEST_HEARTBEAT_MS  heartbeat period in ms instead of 300000\n"
     "  ZARQ_TEST_RETRY_MS      first retry delay in ms (grows to 5 times it) instead of 60000\n"
+    "  ZARQ_TEST_HTTP_TIMEOUT_MS  how long a request to the service may receive nothing,\n"
+    "                          in ms instead of 30000\n"
     "  ZARQ_TEST_TIMER_REPORT  when set, SIGUSR1 prints the live timers and objects\n"
     "\n"
     "Other environment: ZARQ_SITE (used by the desktop program).\n";
@@ -348,6 +350,7 @@ int main(int argc, char** argv) {
     options.heartbeatMs = positiveEnv("ZARQ_TEST_HEARTBEAT_MS", options.heartbeatMs);
     options.firstRetryMs = positiveEnv("ZARQ_TEST_RETRY_MS", options.firstRetryMs);
     options.maxRetryMs = options.firstRetryMs * 5;
+    options.httpTimeoutMs = positiveEnv("ZARQ_TEST_HTTP_TIMEOUT_MS", 0);
     options.watch = !parser.isSet(noWatch);
     options.getLanAddress = [] { return zarq::GetLanAddress(); };
     options.getBrowserUserAgent = [] { return zarq::GetBrowserUserAgent(); };

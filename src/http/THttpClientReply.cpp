@@ -265,6 +265,14 @@ void THttpClient::onSessionClosed(quint16 error) {
             onRelocationClosed();
         return;
     }
+    if (m_state == httpWaitingBody && !m_relocationPending &&
+        (m_replyTransferEncoding == "chunked" ||
+         (m_contentSize >= 0 && m_receivedCount < m_contentSize))) {
+        // The connection ended before the body it announced: half a reply is no reply (half a
+        // session token would pass for a sign-in), so the request fails.
+        m_statusCode = 404;
+        m_statusText = "Connection closed before the end of the reply";
+    }
     if (m_bodyStepCount > 0 && OnDocEnd)
         OnDocEnd(*this);
     if (m_relocationPending) {

@@ -84,6 +84,22 @@ RegistryStore::FileState RegistryStore::readFile(RegistryDocument& doc,
         reason = file.errorString();
         return FileState::Unreadable;
     }
+    // The settings hold the key that signs the user's name in. A file of another user (also
+    // behind a symbolic link someone put in its place) is neither trusted nor written through;
+    // a link to a file of the user's own, as dotfile managers make, is fine.
+    struct stat st {};
+    if (::fstat(file.handle(), &st) == 0 && st.st_uid != ::geteuid()) {
+        const QFileInfo info(m_path);
+        reason = info.isSymLink()
+                     ? QStringLiteral("it is a symbolic link to \"%1\", a file of another user "
+                                      "(uid %2), which is neither read nor written")
+                           .arg(info.symLinkTarget())
+                           .arg(st.st_uid)
+                     : QStringLiteral("it belongs to another user (uid %1) and is neither read "
+                                      "nor written")
+                           .arg(st.st_uid);
+        return FileState::Unreadable;
+    }
     const QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         reason = file.errorString();
@@ -130,6 +146,7 @@ bool RegistryStore::OpenKeyForWrite(const QString& key) {
 bool RegistryStore::openKey(const QString& key, bool canCreate, bool createNow) {
     CloseKey();
     m_openFailure.clear();
+    m_unreadable.clear();
     m_key = normaliseKey(key);
     RegistryParseError parseError;
     QString reason;
@@ -144,6 +161,7 @@ bool RegistryStore::openKey(const QString& key, bool canCreate, bool createNow) 
         // An unreadable file is left alone: reads find nothing and writes fail.
         m_doc = RegistryDocument();
         m_openFailure = reason;
+        m_unreadable = reason;
         return false;
     }
     if (m_doc.findKey(fullPath())) {
@@ -221,7 +239,12 @@ void RegistryStore::store(const QString& name, const std::function<void(Registry
         break;
     }
     change(latest.ensureKey(fullPath()));
-    const QString why = AtomicFile::write(m_path, latest.serialize());
+    // Through a link to the user's own file (the read above refused any other) the file it
+    // leads to is replaced, so the link stays; a dangling link is replaced itself, never
+    // followed to create a file wherever it points.
+    const QFileInfo info(m_path);
+    const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : m_path;
+    const QString why = AtomicFile::write(target, latest.serialize());
     if (!why.isEmpty())
         throw ERegistryException::failedToSet(name, why);
     m_doc = latest;

@@ -26,6 +26,9 @@ public:
     static QString defaultFilePath();
 
     QString filePath() const { return m_path; }
+    // Why the file could not be read when the last OpenKey found it there but unreadable (no
+    // permission, another user's file); empty otherwise.
+    QString unreadableReason() const { return m_unreadable; }
 
     // Opens `key` (relative to the root; a leading '\' is allowed). Returns false when the key
     // does not exist and `canCreate` is off, or when it cannot be read or created. Throws
@@ -75,6 +78,7 @@ private:
     QString m_key;
     bool m_open = false;
     QString m_openFailure; // why the last OpenKey failed, for the write error's detail
+    QString m_unreadable;  // why the file could not be read at the last OpenKey
     RegistryDocument m_doc;
     std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
 };

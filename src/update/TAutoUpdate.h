@@ -223,6 +223,14 @@ protected:
     // the certificate bundle that HTTPS trusts (empty: the system's).
     long FStallTimeoutSeconds = 120;
     QByteArray FCertificateFile;
+    // The most bytes a transfer may bring. A listed file gets room that no real update needs;
+    // the control file and the news and licence texts, which are read into memory whole, get
+    // kTextLimit. A host that sends without end thus fills neither the disk nor the memory.
+    static constexpr qint64 kFileLimit = qint64(256) * 1024 * 1024;
+    static constexpr qint64 kTextLimit = qint64(1024) * 1024;
+    qint64 FTransferLimit = kFileLimit;
+    // TransferFile with FTransferLimit at `limit` for its length.
+    bool TransferLimited(const QString& URL, const QString& Directory, qint64 limit);
 
     void NoteTransportError(int code, const QString& text);
     // NoteTransportError with an errno value and its text.

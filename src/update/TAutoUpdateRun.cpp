@@ -108,7 +108,7 @@ int TAutoUpdate::GetControlFile() {
     const QString url = GetControlFileURL();
     const QString directory = TemporaryDirectory();
     // Without a safe private folder nothing is fetched at all.
-    if (directory.isEmpty() || !TransferFile(url, directory)) {
+    if (directory.isEmpty() || !TransferLimited(url, directory, kTextLimit)) {
         Log(925);
         return 4;
     }

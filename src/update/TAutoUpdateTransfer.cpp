@@ -255,6 +255,12 @@ bool TAutoUpdate::StoreDownload(const std::function<qint64(const char**, qint64)
     }
     const char* data = nullptr;
     qint64 position = 0;
+    const auto tooLarge = [&] {
+        NoteTransportError(EFBIG, QStringLiteral("File too large: more than %1 bytes for %2")
+                                      .arg(FTransferLimit)
+                                      .arg(QFileInfo(target).fileName()));
+        LogSystemError();
+    };
     bool cancel = false, failed = false, gotData = false;
     qint64 got = 0;
     // The thread's other events (the user interface) run between blocks. Asking for them costs
@@ -270,6 +276,13 @@ bool TAutoUpdate::StoreDownload(const std::function<qint64(const char**, qint64)
         }
         got = read(&data, blockSize);
         if (got < 0) {
+            failed = true;
+            break;
+        }
+        // Checked before the bytes are written: the file never grows beyond the limit, and a
+        // declared length beyond it ends the transfer at its first block.
+        if (position + got > FTransferLimit || expectedSize > FTransferLimit) {
+            tooLarge();
             failed = true;
             break;
         }
@@ -361,9 +374,17 @@ bool TAutoUpdate::PlaceDownload(const QString& temporary, const QString& target)
     return false;
 }
 
+bool TAutoUpdate::TransferLimited(const QString& URL, const QString& Directory, qint64 limit) {
+    const qint64 saved = FTransferLimit;
+    FTransferLimit = limit;
+    const bool ok = TransferFile(URL, Directory);
+    FTransferLimit = saved;
+    return ok;
+}
+
 std::optional<QStringList> TAutoUpdate::DownloadText(const QString& URL) {
     const QString folder = TemporaryDirectory();
-    if (folder.isEmpty() || !TransferFile(URL, folder))
+    if (folder.isEmpty() || !TransferLimited(URL, folder, kTextLimit))
         return std::nullopt;
     const QString path = folder + FileNameFromURL(URL);
     QFile file(path);

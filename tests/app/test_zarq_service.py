@@ -139,6 +139,53 @@ class SessionApi(ServiceFixture):
         get(self.port, b"/control?fault=none")
         self.assertTrue(self.signin().startswith(b"0 "))
 
+    def raw(self, target: bytes, timeout=20):
+        """Every byte of the reply to one GET, up to the close."""
+        with socket.create_connection(("127.0.0.1", self.port), timeout=timeout) as s:
+            s.sendall(b"GET " + target + b" HTTP/1.0\r\n\r\n")
+            data = b""
+            while chunk := s.recv(65536):
+                data += chunk
+        return data
+
+    def test_faults_that_break_the_reply_on_the_wire(self):
+        whole = b"HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\n127.0.0.1"
+        get(self.port, b"/control?fault=trickle&delay=0.01&target=echo")
+        start = time.monotonic()
+        self.assertEqual(self.raw(b"/"), whole)
+        self.assertGreaterEqual(time.monotonic() - start, 0.01 * (len(whole) - 1))
+        get(self.port, b"/control?fault=cut-header&target=echo")
+        self.assertEqual(self.raw(b"/"), b"HTTP/1.0 200 OK\r\nContent-Ty")
+        get(self.port, b"/control?fault=cut-body&target=echo")
+        self.assertEqual(self.raw(b"/"), whole[:-5])
+        get(self.port, b"/control?fault=garbage&target=echo")
+        garbage = self.raw(b"/")
+        self.assertFalse(garbage.startswith(b"HTTP/"))
+        self.assertIn(b"\r\n", garbage)
+        get(self.port, b"/control?fault=huge-header&target=echo")
+        huge = self.raw(b"/")
+        head, _, body = huge.partition(b"\r\n\r\n")
+        self.assertGreater(len(head), 2 * 1024 * 1024)
+        self.assertEqual(body, b"127.0.0.1")
+        # Only the named target is touched.
+        self.assertEqual(get(self.port, b"/status")[0], 200)
+        get(self.port, b"/control?fault=none")
+        normal = self.raw(b"/")
+        self.assertIn(b"\r\nServer: zarq-service/1.0", normal)
+        self.assertTrue(normal.endswith(b"\r\n\r\n127.0.0.1"), normal)
+
+    def test_a_stall_says_nothing_until_the_fault_is_switched_off(self):
+        get(self.port, b"/control?fault=stall&target=echo")
+        with socket.create_connection(("127.0.0.1", self.port), timeout=20) as s:
+            s.sendall(b"GET / HTTP/1.0\r\n\r\n")
+            s.settimeout(0.5)
+            with self.assertRaises(socket.timeout):
+                s.recv(1)  # nothing is said
+            self.assertEqual(get(self.port, b"/control?fault=none")[1], b"ok\n")
+            s.settimeout(20)
+            self.assertEqual(s.recv(1), b"")  # then the connection closes without a reply
+        self.assertEqual(get(self.port, b"/"), (200, b"127.0.0.1"))
+
     def test_status_page_lists_names(self):
         self.signin()
         status, body = get(self.port, b"/status")

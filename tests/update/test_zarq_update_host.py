@@ -166,6 +166,27 @@ class Faults(HostFixture):
         self.assertEqual(get(self.port, b"/sub/data.bin")[2], self.body)
         self.assertGreaterEqual(time.monotonic() - start, 0.4)  # 10240 bytes at 20 KiB/s
 
+    def test_endless_sends_until_the_client_closes(self):
+        self.control(b"fault=endless&path=/never.bin")
+        with socket.create_connection(("127.0.0.1", self.port), timeout=20) as s:
+            s.sendall(b"GET /never.bin HTTP/1.0\r\n\r\n")
+            data = b""
+            while len(data) < 4 * 1024 * 1024:
+                chunk = s.recv(65536)
+                self.assertTrue(chunk, "an endless reply ended")
+                data += chunk
+        head, _, body = data.partition(b"\r\n\r\n")
+        self.assertTrue(head.startswith(b"HTTP/1.0 200"), head)
+        self.assertIsNone(content_length(head))
+        self.assertTrue(body.startswith(b"[junk]\r\n"))
+        # The client's close ends it; the host goes on serving and logs what it sent.
+        self.assertEqual(get(self.port, b"/update1.txt")[2], b"[files]\r\ncount=0\r\n")
+        deadline = time.monotonic() + 20
+        while not any(e["path"] == "/never.bin" and e.get("fault") == "endless" and
+                      e["sent"] >= len(body) for e in self.logged()):
+            self.assertLess(time.monotonic(), deadline, "the endless reply was never logged")
+            time.sleep(0.05)
+
     def test_unknown_fault_is_refused(self):
         self.assertEqual(get(self.port, b"/_control?fault=bogus")[0], 400)
 
