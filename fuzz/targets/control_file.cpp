@@ -16,6 +16,8 @@
 #include "update/ValueKinds.h"
 #include "update/VersionValue.h"
 
+#include <QSet>
+
 using zarq::ControlFile;
 using zarq::FolderPlaceholders;
 using zarq::UpdateDate;
@@ -166,11 +168,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const qsizetype listed = count <= 0 ? 0 : qMin(count, 65535);
     if (run.files().size() != listed)
         fail("the file list does not hold the entries the count gives");
+    // Most of a long list is absent entries with the same empty values: each value once.
+    QSet<QString> versions, dates;
     for (const zarq::TFileDescription& item : run.files()) {
         if (!item.TargetDir.isEmpty() && !item.TargetDir.endsWith(QLatin1Char('/')))
             fail("a target folder does not end with its separator");
-        checkVersion(item.NewVersion);
-        checkDate(item.NewDate, item.NewTime, run);
+        if (!versions.contains(item.NewVersion)) {
+            versions.insert(item.NewVersion);
+            checkVersion(item.NewVersion);
+        }
+        if (!dates.contains(item.NewDate + QLatin1Char('\n') + item.NewTime)) {
+            dates.insert(item.NewDate + QLatin1Char('\n') + item.NewTime);
+            checkDate(item.NewDate, item.NewTime, run);
+        }
     }
     return 0;
 }
