@@ -65,9 +65,13 @@ QString LzExpander::expandedName(const QString& path) {
     if (!szdd.open(path) || szdd.header()->format != MSSZDD_FMT_NORMAL)
         return name;
     const char c = szdd.header()->missing_char;
-    if (name.endsWith(QLatin1Char('_')) && usableNameChar(c))
-        return name.left(name.size() - 1) + QLatin1Char(c);
-    return name;
+    if (!name.endsWith(QLatin1Char('_')) || !usableNameChar(c))
+        return name;
+    const QString expanded = name.left(name.size() - 1) + QLatin1Char(c);
+    // "_" or "._" with a recorded "." would name the folder itself or its parent.
+    if (expanded == QLatin1String(".") || expanded == QLatin1String(".."))
+        return name;
+    return expanded;
 }
 
 bool LzExpander::expandTo(const QString& source, const QString& target, mode_t mode,

@@ -22,6 +22,9 @@ namespace {
 
 // List files may name list files; a list that names itself must not recurse without end.
 constexpr int kMaxListDepth = 8;
+// A count in the billions would keep the updater busy for hours with entries that do not exist
+// (and the entry number would overflow at the end); no list holds more than this many.
+constexpr int kMaxListEntries = 65535;
 
 QString extension(const QString& name) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
@@ -99,13 +102,19 @@ void ComponentPlacer::copy(const QString& name, const QString& staging,
 
 void ComponentPlacer::list(const QString& name, const QString& staging, int depth) {
     m_log.line(QStringLiteral("Upd inf file: ") + staging + name);
-    if (depth >= kMaxListDepth) {
+    // A list that names a list still being read (itself, or one that named it) would be read
+    // inside itself again; with several such entries the work grows as their number to the power
+    // of the depth.
+    const QString path = QFileInfo(staging + name).canonicalFilePath();
+    if (depth >= kMaxListDepth || (!path.isEmpty() && m_openLists.contains(path))) {
         m_log.line(QStringLiteral("Upd inf nested too deeply: ") + staging + name);
         return;
     }
     const IniText ini = IniText::load(staging + name);
-    const int count = ini.integer(QStringLiteral("FILES"), QStringLiteral("COUNT"), 0);
+    const int count =
+        qMin(ini.integer(QStringLiteral("FILES"), QStringLiteral("COUNT"), 0), kMaxListEntries);
     const QString app = QFileInfo(m_applicationFolder).absoluteFilePath();
+    m_openLists.append(path);
     for (int i = 1; i <= count; ++i) {
         QString file =
             ini.value(QStringLiteral("FILES"), QStringLiteral("FILE%1").arg(i)).left(128);
@@ -119,6 +128,7 @@ void ComponentPlacer::list(const QString& name, const QString& staging, int dept
             target = withSlash(m_applicationFolder) + target;
         place(file, staging, withSlash(target), depth + 1);
     }
+    m_openLists.removeLast();
 }
 
 void ComponentPlacer::patch(const QString& name, const QString& staging,

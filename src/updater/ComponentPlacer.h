@@ -47,6 +47,8 @@ private:
     QString m_applicationFolder;
     QString m_temporaryFolder;
     QString m_restartProgram;
+    // The list files being read, outermost first (canonical paths).
+    QStringList m_openLists;
 };
 
 } // namespace zarq

@@ -130,4 +130,17 @@ TEST(ExpandLZFileTest, ANameCharacterThatIsASeparatorIsNotUsed) {
     EXPECT_EQ(readFile(packed), QByteArray("x"));
 }
 
+TEST(ExpandLZFileTest, ANameCharacterThatWouldNameAFolderIsNotUsed) {
+    for (const char* name : {"_", "._"}) {
+        QTemporaryDir dir;
+        const QString packed = dir.filePath(QLatin1String(name));
+        writeFile(packed, SzddWriter::compress("content", '.'));
+        EXPECT_EQ(LzExpander::expandedName(packed), QLatin1String(name)) << name;
+        // Expanded in place under its own name: the folder and its parent stay folders.
+        EXPECT_EQ(ExpandLZFile(packed), packed) << name;
+        EXPECT_EQ(readFile(packed), QByteArray("content")) << name;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << name;
+    }
+}
+
 } // namespace

@@ -176,6 +176,14 @@ TEST_F(CheckFileTest, DateBasedEntriesCompareTheFilesLastWriteTime) {
     EXPECT_FALSE(update.numbers().contains(944)); // the date alone decides
 }
 
+TEST_F(CheckFileTest, AHugeCountListsNoMoreThanTheLargestList) {
+    update.load("[files]\ncount=2147483647\n[file1]\nurl=http://h/a\n[file65536]\nurl=x\n");
+    EXPECT_EQ(update.ReadFileList(), 2147483647);
+    ASSERT_EQ(update.FFileList.size(), 65535);
+    EXPECT_EQ(update.FFileList.first().URL, QString("http://h/a"));
+    EXPECT_TRUE(update.FFileList.last().URL.isEmpty());
+}
+
 TEST_F(CheckFileTest, HostEventsCanDropEntries) {
     update.load("[files]\ncount=3\n[file1]\nurl=http://h/a\ndescr=A\ncustomversion=c1\n"
                 "[file2]\nurl=http://h/b\ndescr=B\n[file3]\nurl=http://h/c\ndescr=C\n"

@@ -174,6 +174,44 @@ TEST(ComponentPlacerTest, AListFileThatNamesItselfEnds) {
     EXPECT_EQ(texts.last(), "Upd inf nested too deeply: " + stage + "loop.inf");
 }
 
+TEST(ComponentPlacerTest, AListIsNotReadAgainInsideItself) {
+    QTemporaryDir root;
+    const QString stage = root.filePath(QStringLiteral("s/"));
+    const QString app = root.filePath(QStringLiteral("a/"));
+    QDir().mkpath(app);
+    // Eight entries naming the list: read again at each level, eight levels deep, that would be
+    // millions of readings.
+    QByteArray list = "[FILES]\nCOUNT=9\nFILE9=a.txt_NEW\nTARGET9={APP}\n";
+    for (int i = 1; i <= 8; ++i)
+        list += "FILE" + QByteArray::number(i) + "=loop.inf\n";
+    writeFile(stage + "loop.inf", list);
+    writeFile(stage + "a.txt_NEW", "new a");
+    const UpdaterLog log(root.filePath(QStringLiteral("log")), true);
+    ComponentPlacer(log, app, root.filePath(QStringLiteral("t")), QString())
+        .place("loop.inf", stage, app);
+    const QStringList texts = updaterLogTexts(root.filePath(QStringLiteral("log")));
+    EXPECT_EQ(texts.filter("Upd inf file: ").size(), 9);
+    EXPECT_EQ(texts.filter("Upd inf nested too deeply: " + stage + "loop.inf").size(), 8);
+    EXPECT_EQ(readFile(app + "a.txt"), "new a");
+}
+
+TEST(ComponentPlacerTest, AHugeCountStopsAtTheLargestList) {
+    QTemporaryDir root;
+    const QString stage = root.filePath(QStringLiteral("s/"));
+    const QString app = root.filePath(QStringLiteral("a/"));
+    QDir().mkpath(app);
+    writeFile(stage + "big.inf", "[FILES]\nCOUNT=2147483647\nFILE1=a.txt_NEW\nTARGET1={APP}\n");
+    writeFile(stage + "a.txt_NEW", "new a");
+    const UpdaterLog log(root.filePath(QStringLiteral("log")), true);
+    ComponentPlacer(log, app, root.filePath(QStringLiteral("t")), QString())
+        .place("big.inf", stage, app);
+    EXPECT_EQ(readFile(app + "a.txt"), "new a");
+    const QStringList entries =
+        updaterLogTexts(root.filePath(QStringLiteral("log"))).filter(QStringLiteral("upd inf "));
+    ASSERT_FALSE(entries.isEmpty());
+    EXPECT_TRUE(entries.last().startsWith(QStringLiteral("upd inf 65535 : "))) << entries.last().toStdString();
+}
+
 TEST(ComponentPlacerTest, PermissionBits) {
     QTemporaryDir root;
     const QString stage = root.filePath(QStringLiteral("s/"));

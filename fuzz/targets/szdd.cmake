@@ -1,0 +1,1 @@
+zarq_add_fuzz_target(szdd SOURCES ${CMAKE_CURRENT_LIST_DIR}/szdd.cpp LIBS zarq_update)
