@@ -17,8 +17,7 @@ const char* __lsan_default_options() {
 }
 
 const char* __ubsan_default_options() {
-    return "halt_on_error=1:print_stacktrace=1:suppressions=" ZARQ_SANITIZER_UBSAN_SUPPRESSIONS
-           ":log_path=" ZARQ_SANITIZER_LOG;
+    return "halt_on_error=1:print_stacktrace=1:log_path=" ZARQ_SANITIZER_LOG;
 }
 
 const char* __sanitizer_get_report_path();

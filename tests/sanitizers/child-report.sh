@@ -23,5 +23,5 @@ case "$out" in
 *"ERROR: LeakSanitizer: detected memory leaks"*) ;;
 *) echo "FAIL: the child's leak report was not printed" >&2; exit 1 ;;
 esac
-ls "$scratch"/report.* >/dev/null 2>&1 || { echo "FAIL: no report file" >&2; exit 1; }
+grep -l LeakSanitizer "$scratch"/report.* >/dev/null 2>&1 || { echo "FAIL: no report file" >&2; exit 1; }
 echo "the child's report failed the test program (status $status)"

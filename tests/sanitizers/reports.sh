@@ -11,7 +11,9 @@ clear)
 check)
     found=0
     for f in "$dir"/*; do
-        [ -e "$f" ] || continue
+        # Every sanitized program creates its file at its start (DefaultOptions.cpp asks for the
+        # path); only one with text in it is a report.
+        [ -s "$f" ] || continue
         found=1
         echo "==== sanitizer report $f"
         cat "$f"

@@ -28,7 +28,8 @@ QString logPrefix() {
     return {}; // no sanitizer, or its reports go to standard error
 }
 
-// Full paths of the reports present now.
+// Full paths of the reports present now. Asking a sanitizer for its path (as every program of
+// the sanitizer build does at its start) creates its file, so an empty one is no report.
 QSet<QString> reports() {
     const QString prefix = logPrefix();
     if (prefix.isEmpty())
@@ -36,9 +37,12 @@ QSet<QString> reports() {
     const QFileInfo info(prefix);
     const QDir dir = info.absoluteDir();
     QSet<QString> found;
-    const QStringList names = dir.entryList({info.fileName() + QStringLiteral(".*")}, QDir::Files);
-    for (const QString& name : names)
-        found.insert(dir.filePath(name));
+    const QFileInfoList files =
+        dir.entryInfoList({info.fileName() + QStringLiteral(".*")}, QDir::Files);
+    for (const QFileInfo& file : files) {
+        if (file.size() > 0)
+            found.insert(file.filePath());
+    }
     return found;
 }
 
