@@ -23,6 +23,10 @@ class NoticeRecorder : public QObject {
 public:
     QList<int> numbers;
     QObject* expectedSender = nullptr;
+    // Forgets the notices. Not numbers.clear(): Qt 6.4's QList<int>::operator== then compares
+    // the emptied list's storage with an empty list's null pointer through memcmp, undefined
+    // behaviour that the sanitizer build stops at.
+    void forget() { numbers = QList<int>(); }
     bool parametersOk = true;
     std::function<void(int)> onNotice;
 
@@ -168,7 +172,7 @@ TEST_F(SessionProtocolTest, PublicAddressReplies) {
         {Reply{Reply::Body, "1.2.3.4", 500}, false, ""},
     };
     for (const Case& c : cases) {
-        window.numbers.clear();
+        window.forget();
         server.requests.clear();
         session.state().PublicIP = "0.0.0.0";
         echoReply = c.reply;
@@ -205,7 +209,7 @@ TEST_F(SessionProtocolTest, SignInReplies) {
         {Reply{Reply::Body, "0 tok", 404}, {WM_NET_ERROR}, "", false, false},
     };
     for (const Case& c : cases) {
-        window.numbers.clear();
+        window.forget();
         session.Timer1().stop();
         session.state().SessionID = "stale";
         authReply = c.reply;
@@ -239,7 +243,7 @@ TEST_F(SessionProtocolTest, HeartbeatReplies) {
     for (const Case& c : cases) {
         signIn();
         ASSERT_TRUE(session.Timer1().isActive());
-        window.numbers.clear();
+        window.forget();
         server.requests.clear();
         heartbeatReply = c.reply;
         tick();
@@ -252,7 +256,7 @@ TEST_F(SessionProtocolTest, HeartbeatReplies) {
 
 TEST_F(SessionProtocolTest, HeartbeatOneRunsAFullSignInWhileSignedIn) {
     signIn();
-    window.numbers.clear();
+    window.forget();
     server.requests.clear();
     heartbeatReply = Reply::text("1");
     authReply = Reply::text("1");
@@ -280,7 +284,7 @@ TEST_F(SessionProtocolTest, HeartbeatSendsInipOnlyWhenTheLanAddressChanged) {
     };
     for (const Step& s : steps) {
         server.requests.clear();
-        window.numbers.clear();
+        window.forget();
         lan = s.lan;
         tick();
         ASSERT_EQ(server.requests.size(), 1);
@@ -306,7 +310,7 @@ TEST_F(SessionProtocolTest, FailedHeartbeatStopsItAndTheNextSignInRestartsTheFul
     ASSERT_TRUE(waitFor([&] { return !session.Timer1().isActive(); }));
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(window.numbers.last(), WM_NET_ERROR);
-    window.numbers.clear();
+    window.forget();
     heartbeatReply = Reply::text("0");
     signIn();
     EXPECT_EQ(window.numbers, (QList<int>{WM_LOGIN_BEGIN, WM_IP_INFO, WM_LOGIN_OK}));

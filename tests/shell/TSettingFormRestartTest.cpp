@@ -68,6 +68,7 @@ TEST_F(TSettingFormRestartTest, ThePlainBoxHasTheTitleTheTextAndOneOkWithoutAPic
     };
     QTimer::singleShot(0, *poll);
     TSkinMessage::showPlain("第一行\n第二行");
+    *poll = nullptr; // the poll holds itself; without this it would never be freed
     EXPECT_TRUE(seen);
     EXPECT_EQ(caption, "TERVAN 蓝杉果动态域名客户端");
     EXPECT_EQ(text, "第一行\n第二行");

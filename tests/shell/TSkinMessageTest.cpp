@@ -86,6 +86,7 @@ protected:
         };
         QTimer::singleShot(0, *poll);
         const int answer = box.question("是否重试...");
+        *poll = nullptr; // the poll holds itself; without this it would never be freed
         EXPECT_NE(seen, nullptr);
         return answer;
     }
