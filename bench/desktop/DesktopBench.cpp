@@ -25,16 +25,6 @@ namespace {
 
 const QString kZarq = QStringLiteral(ZARQ_BINARY_DIR "/src/app/zarq");
 
-void stop(QProcess& p) {
-    if (p.state() == QProcess::NotRunning)
-        return;
-    p.terminate();
-    if (!p.waitForFinished(5000)) {
-        p.kill();
-        p.waitForFinished(5000);
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -117,8 +107,8 @@ int main(int argc, char** argv) {
         zarq.waitForFinished(30000);
     }
     std::sort(startMs.begin(), startMs.end());
-    stop(tray);
-    stop(x);
+    bench::stopProcess(tray);
+    bench::stopProcess(x);
     service.stop();
 
     std::printf("desktop start to signed-in (service sees /auth/), %d runs: median %.1f ms, "

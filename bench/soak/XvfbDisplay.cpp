@@ -7,21 +7,9 @@
 
 namespace soak {
 
-namespace {
-void stop(QProcess& p) {
-    if (p.state() == QProcess::NotRunning)
-        return;
-    p.terminate();
-    if (!p.waitForFinished(5000)) {
-        p.kill();
-        p.waitForFinished(5000);
-    }
-}
-} // namespace
-
 XvfbDisplay::~XvfbDisplay() {
-    stop(m_tray);
-    stop(m_x);
+    bench::stopProcess(m_tray);
+    bench::stopProcess(m_x);
 }
 
 QString XvfbDisplay::start() {

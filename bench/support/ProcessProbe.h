@@ -8,6 +8,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QList>
+#include <QProcess>
 #include <QString>
 #include <QTimer>
 #include <cstring>
@@ -15,6 +16,17 @@
 #include <functional>
 
 namespace bench {
+
+// Ends a helper process: asked first, killed when it does not end within 5 s.
+inline void stopProcess(QProcess& p) {
+    if (p.state() == QProcess::NotRunning)
+        return;
+    p.terminate();
+    if (!p.waitForFinished(5000)) {
+        p.kill();
+        p.waitForFinished(5000);
+    }
+}
 
 inline double monotonicNow() {
     timespec ts{};

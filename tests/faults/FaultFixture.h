@@ -24,6 +24,21 @@ const QString kZarq = QStringLiteral(ZARQ_BINARY_DIR "/src/app/zarq");
 const QString kPython = QStringLiteral(ZARQ_PYTHON);
 const QString kName = QStringLiteral("demo.dyn.tervan.com");
 
+// A fault switch of a reference host: GET `target` on 127.0.0.1:`port`; true when the host
+// answered that it took it.
+inline bool sendControl(int port, const QByteArray& target) {
+    QTcpSocket s;
+    s.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
+    if (!s.waitForConnected(10000))
+        return false;
+    s.write("GET " + target + " HTTP/1.0\r\n\r\n");
+    QByteArray reply;
+    while (s.state() == QAbstractSocket::ConnectedState && s.waitForReadyRead(10000))
+        reply += s.readAll();
+    reply += s.readAll();
+    return reply.startsWith("HTTP/1.0 200") && reply.endsWith("ok\n");
+}
+
 inline bool isRoot() {
     return ::geteuid() == 0;
 }
@@ -144,18 +159,7 @@ public:
     qsizetype count(const QByteArray& event) const { return m_events.count(event); }
 
     // Switches a fault ("fault=stall&target=echo"); true when the service took it.
-    bool control(const QByteArray& query) const {
-        QTcpSocket s;
-        s.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_port));
-        if (!s.waitForConnected(10000))
-            return false;
-        s.write("GET /control?" + query + " HTTP/1.0\r\n\r\n");
-        QByteArray reply;
-        while (s.state() == QAbstractSocket::ConnectedState && s.waitForReadyRead(10000))
-            reply += s.readAll();
-        reply += s.readAll();
-        return reply.startsWith("HTTP/1.0 200") && reply.endsWith("ok\n");
-    }
+    bool control(const QByteArray& query) const { return sendControl(m_port, "/control?" + query); }
 
 private:
     QString m_work;

@@ -38,16 +38,7 @@ public:
         return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(path);
     }
     bool control(const QByteArray& query) const {
-        QTcpSocket s;
-        s.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_port));
-        if (!s.waitForConnected(10000))
-            return false;
-        s.write("GET /_control?" + query + " HTTP/1.0\r\n\r\n");
-        QByteArray reply;
-        while (s.state() == QAbstractSocket::ConnectedState && s.waitForReadyRead(10000))
-            reply += s.readAll();
-        reply += s.readAll();
-        return reply.startsWith("HTTP/1.0 200") && reply.endsWith("ok\n");
+        return faults::sendControl(m_port, "/_control?" + query);
     }
 
 private:
