@@ -1,6 +1,7 @@
 #include "update/FileChecksum.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <array>
 
@@ -23,6 +24,10 @@ constexpr std::array<quint32, 256> kCrcTable = makeCrcTable();
 
 quint32 overFile(const QString& path, quint32 (*add)(quint32, const char*, qint64)) {
     quint32 value = FileChecksum::kStart;
+    // The path comes from the control file: a device such as /dev/zero would never end and a
+    // named pipe would block the open, so only a regular file is read.
+    if (!QFileInfo(path).isFile())
+        return value;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return value;

@@ -1,6 +1,7 @@
 #include "update/FileVersion.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstring>
 
@@ -68,6 +69,10 @@ bool findNote(const QByteArray& notes, bool bigEndian, quint64 align, VersionVal
 
 VersionValue FileVersion::read(const QString& path) {
     VersionValue none;
+    // Only a regular file has a version; opening a named pipe the control file names would
+    // block the run.
+    if (!QFileInfo(path).isFile())
+        return none;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return none;

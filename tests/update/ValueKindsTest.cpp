@@ -1,11 +1,15 @@
 #include "update/ValueKinds.h"
 #include "update/FileChecksum.h"
+#include "update/FileVersion.h"
 #include "update/FolderPlaceholders.h"
 #include "update/UpdateDate.h"
 #include "update/VersionValue.h"
 
 #include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace zarq;
 
@@ -154,6 +158,20 @@ TEST(FolderPlaceholders, AFolderNamedAfterAPlaceholderDoesNotExpandForever) {
         "{APP}/x", [](const QString&) { return QStringLiteral("/d/{APP}"); });
     const int n = FolderPlaceholders::kMaxInsertions;
     EXPECT_EQ(result, QString("/d/").repeated(n) + "{APP}" + QString("/.").repeated(n) + "/x");
+}
+
+// A control file may name any path as the file to check: one that is no regular file counts as
+// a file that cannot be read, at once, instead of reading /dev/zero for ever or waiting on a pipe.
+TEST(FileChecksum, OnlyRegularFilesAreRead) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString pipe = dir.filePath("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& path : {QStringLiteral("/dev/zero"), pipe, dir.path()}) {
+        EXPECT_EQ(FileChecksum::ByteSum(path), -1) << qPrintable(path);
+        EXPECT_EQ(FileChecksum::CrcVariant(path), 0) << qPrintable(path);
+        EXPECT_EQ(FileVersion::read(path).High, -1) << qPrintable(path);
+    }
 }
 
 TEST(FileChecksum, ByteSumAndCrcVariantOfKnownTexts) {
