@@ -6,7 +6,10 @@ dir=$2
 case "$1" in
 clear)
     rm -rf "$dir"
+    # Open to every user, as /tmp is: a test runs the program as another user (nobody), and a
+    # sanitized program that cannot create its report file ends with a failure of its own.
     mkdir -p "$dir"
+    chmod 1777 "$dir"
     ;;
 check)
     found=0
