@@ -140,9 +140,16 @@ TEST_F(SelfReplaceTest, TheProgramIsReplacedAndComesBackWithTheNewVersion) {
     // The old process is gone (reaped by waitForFinished).
     EXPECT_FALSE(running(oldPid));
 
+    // A process caught inside its exec already shows the new program file but no arguments
+    // yet: it counts once its command line is there.
     QList<pid_t> restarted;
-    ASSERT_TRUE(
-        waitFor([&] { return !(restarted = processesOf(app + "zarq", oldPid)).isEmpty(); }, 60000))
+    ASSERT_TRUE(waitFor(
+        [&] {
+            restarted = processesOf(app + "zarq", oldPid);
+            return !restarted.isEmpty() &&
+                   !readFile(QStringLiteral("/proc/%1/cmdline").arg(restarted.first())).isEmpty();
+        },
+        60000))
         << "the program did not come back";
     ASSERT_EQ(restarted.size(), 1);
     const pid_t pid = restarted.first();
