@@ -1,24 +1,14 @@
 #!/usr/bin/python3
 """Writes the seed corpus of the core fuzz targets from the test fixtures' kind of input.
 Run once after changing a seed list; the files are kept in the repository."""
-import hashlib
 import os
 import re
 import sys
 
+from seedfiles import write
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-
-
-def write(target, seeds):
-    folder = os.path.join(HERE, "corpus", target)
-    os.makedirs(folder, exist_ok=True)
-    for seed in seeds:
-        data = seed if isinstance(seed, bytes) else seed.encode()
-        name = "seed-" + hashlib.sha1(data).hexdigest()[:16]
-        with open(os.path.join(folder, name), "wb") as f:
-            f.write(data)
-
 
 SEP = b"\r\n--next-reply--\r\n"
 hello = b"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"

@@ -2,25 +2,14 @@
 """Writes the seed corpus of the update side's fuzz targets (control file, updater command line
 and list files, LZ files, cabinets) in the forms the tests use. Run once after changing a seed
 list; the files are kept in the repository. Needs gcab for the archiver-made cabinet."""
-import hashlib
 import os
 import shutil
 import struct
 import subprocess
 import sys
+
+from seedfiles import write
 import tempfile
-
-HERE = os.path.dirname(os.path.abspath(__file__))
-
-
-def write(target, seeds):
-    folder = os.path.join(HERE, "corpus", target)
-    os.makedirs(folder, exist_ok=True)
-    for seed in seeds:
-        data = seed if isinstance(seed, bytes) else seed.encode()
-        name = "seed-" + hashlib.sha1(data).hexdigest()[:16]
-        with open(os.path.join(folder, name), "wb") as f:
-            f.write(data)
 
 
 def gbk(text):

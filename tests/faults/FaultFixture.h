@@ -86,12 +86,14 @@ struct Finished {
     QByteArray err;
 };
 
-// Runs `program args` to its end with `input` on standard input.
+// Runs `program args` to its end with `input` on standard input, in `folder` when one is given.
 inline Finished runToEnd(const QString& program, const QStringList& args,
                          const QProcessEnvironment& env, const QByteArray& input = {},
-                         int ms = 60000) {
+                         int ms = 60000, const QString& folder = {}) {
     QProcess p;
     p.setProcessEnvironment(env);
+    if (!folder.isEmpty())
+        p.setWorkingDirectory(folder);
     p.start(program, args);
     Finished f;
     if (!p.waitForStarted(30000))

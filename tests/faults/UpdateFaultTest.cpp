@@ -73,21 +73,7 @@ protected:
     Finished update(const QString& program) const {
         QProcessEnvironment e = m_home.environment();
         e.insert(QStringLiteral("ZARQ_UPDATE_URL"), m_host.url(QStringLiteral("update1.txt")));
-        QProcess p;
-        p.setProcessEnvironment(e);
-        p.setWorkingDirectory(m_app);
-        p.start(program, {QStringLiteral("--update")});
-        Finished f;
-        if (!p.waitForStarted(30000))
-            return f;
-        if (!p.waitForFinished(120000)) {
-            p.kill();
-            p.waitForFinished(10000);
-        }
-        f.err = p.readAllStandardError();
-        if (p.exitStatus() == QProcess::NormalExit)
-            f.exitCode = p.exitCode();
-        return f;
+        return runToEnd(program, {QStringLiteral("--update")}, e, {}, 120000, m_app);
     }
 
     QString staging() const { return m_home.home() + QStringLiteral("/.cache/tervan/tmp/"); }
