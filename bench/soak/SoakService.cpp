@@ -33,13 +33,7 @@ bool SoakService::start(const QString& portFile, const QString& account, const Q
 }
 
 void SoakService::stop() {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    bench::stopProcess(m_process);
 }
 
 void SoakService::readEvents() {

@@ -54,15 +54,7 @@ public:
     // "127.0.0.1:<port>", for ZARQ_ECHO_HOST and ZARQ_API_HOST.
     QString host() const { return m_host; }
 
-    void stop() {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
+    void stop() { bench::stopProcess(m_process); }
 
     // Monotonic times (seconds, as monotonicNow()) at which the service accepted a sign-in.
     QList<double> signins;
