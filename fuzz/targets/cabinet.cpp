@@ -18,9 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     scratch.write(QStringLiteral("dest/old.txt"), "extracted before\n");
     scratch.link(scratch.path(QStringLiteral("beside")), QStringLiteral("dest/link"));
     scratch.link(scratch.path(QStringLiteral("beside/file.txt")), QStringLiteral("dest/file.txt"));
-    const QStringList destination{QStringLiteral("dest")};
-    const QStringList before = ScratchFolder::listing(scratch.scratch(), destination);
-    const QStringList outside = scratch.outside();
+    const std::vector<std::string> destination{"dest"};
+    const ScratchFolder::Listing before = ScratchFolder::listing(scratch.scratch(), destination);
+    const ScratchFolder::Listing outside = scratch.outside();
 
     QStringList refused;
     const int result = zarq::ExtractCabinet(scratch.path(QStringLiteral("in.cab")),

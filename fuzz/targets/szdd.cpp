@@ -54,9 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fail("a file that is not compressed changes its name");
 
     // expandTo writes its target and nothing else.
-    const QStringList beside{target, QStringLiteral("lz")};
-    const QStringList others = ScratchFolder::listing(scratch.scratch(), beside);
-    const QStringList outside = scratch.outside();
+    const std::vector<std::string> beside{"out/target.bin", "lz"};
+    const ScratchFolder::Listing others = ScratchFolder::listing(scratch.scratch(), beside);
+    const ScratchFolder::Listing outside = scratch.outside();
     QString error;
     const bool expanded =
         LzExpander::expandTo(scratch.path(source), scratch.path(target), 0600, &error);
@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // ExpandLZFile leaves either the untouched file or its expansion beside it.
     const QString kept = zarq::ExpandLZFile(scratch.path(lzCopy));
-    const QStringList lz = ScratchFolder::listing(scratch.path(QStringLiteral("lz")));
+    const ScratchFolder::Listing lz = ScratchFolder::listing(scratch.path(QStringLiteral("lz")));
     if (kept.isEmpty()) {
         if (!compressed || contentOf(scratch.path(lzCopy)) != file || lz.size() != 1)
             fail("a failed expansion lost the compressed file");

@@ -13,6 +13,7 @@
 #include "update/TAutoUpdate.h"
 #include "updater/UpdaterParameters.h"
 
+#include <QDir>
 #include <unistd.h>
 
 using zarq::CommandLine;
@@ -78,7 +79,9 @@ void checkRoundTrip(const QString& text) {
         if (part.contains(QLatin1Char('"')) || part.contains(QChar(0)))
             return;
     }
-    RestartLine program;
+    // One run object for every input: making one costs more than the rest of the check.
+    static RestartLine program;
+    static const QString staging = program.staging();
     const QString line = program.write(name, parameter, components);
     const std::optional<UpdaterParameters> p = UpdaterParameters::parse(CommandLine::split(line));
     if (!p)
@@ -89,7 +92,7 @@ void checkRoundTrip(const QString& text) {
         fail("the updater reads another program");
     if (p->applicationParameter != parameter)
         fail("the updater reads another parameter");
-    if (p->stagingFolder != program.staging())
+    if (p->stagingFolder != staging)
         fail("the updater reads another staging folder");
     if (p->components != CommandLine::split(components))
         fail("the updater reads other components");

@@ -2,6 +2,7 @@
 
 #include <QList>
 
+#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 #include <stdexcept>
@@ -81,6 +82,10 @@ QByteArray TextCodec::toCp936(const QString& text) {
 QString TextCodec::fromCp936(const QByteArray& bytes) {
     if (bytes.isEmpty())
         return {};
+    // Code page 936 keeps ASCII as it is, and most texts (names, keys, addresses) are ASCII
+    // only: they need no conversion descriptor, which costs more to open than they to convert.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
+        return QString::fromLatin1(bytes);
     Iconv cd("UTF-8", "CP936");
     const QByteArray utf8 =
         cd.run(bytes.constData(), static_cast<size_t>(bytes.size()), 1, QByteArray("\xEF\xBF\xBD"));

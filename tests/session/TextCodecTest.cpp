@@ -12,6 +12,19 @@ TEST(TextCodec, ChineseTextBecomesCodePage936Bytes) {
     EXPECT_EQ(TextCodec::fromCp936(TextCodec::toCp936(mixed)), mixed);
 }
 
+TEST(TextCodec, AsciiBytesReadAsThemselvesWithAndWithoutHigherBytes) {
+    // Every code below 128, NUL and controls included, is the same character: alone (a text
+    // of ASCII only) and next to a double-byte character (a text that needs the conversion).
+    QByteArray ascii;
+    QString expected;
+    for (int c = 0; c < 128; ++c) {
+        ascii.append(char(c));
+        expected.append(QChar(c));
+    }
+    EXPECT_EQ(TextCodec::fromCp936(ascii), expected);
+    EXPECT_EQ(TextCodec::fromCp936(ascii + "\xD6\xD0"), expected + QStringLiteral("中"));
+}
+
 TEST(TextCodec, UnencodableAndInvalidInputIsReplacedNotDropped) {
     // A character outside code page 936 becomes one '?', like the Windows conversion.
     EXPECT_EQ(TextCodec::toCp936(QStringLiteral("x\U0001F600y")), QByteArray("x?y"));
