@@ -126,6 +126,15 @@ const ReplyCase kReplyCases[] = {
      0,
      {},
      3},
+    // The relocation's body runs until its connection closes: the next reply's declared
+    // length counts from nothing.
+    {"RelocationBodyUntilCloseThenDeclaredLength",
+     {Reply("HTTP/1.0 302 Found\r\nLocation: /new\r\n\r\nmoved away"), replyAndStall(kHello)},
+     200,
+     "hello",
+     0,
+     {},
+     2},
     {"RelocationsUntilCloseCountOnce",
      {Reply("HTTP/1.0 303 See Other\r\nLocation: /r\r\n\r\nbody")},
      303,
