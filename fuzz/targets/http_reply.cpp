@@ -165,6 +165,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     client.setReceiveStream(&body);
     // Short, so inputs that leave the client waiting do not slow the search down.
     client.setTimeoutMs(5);
+    // The session's client sets a body limit; one that inputs can reach puts its path under
+    // the search as well.
+    client.setMaxBodyBytes(2048);
     client.setLocationChangeMaxCount(0);
     client.OnLocationChangeExceeded = [&](zarq::THttpClient& c, int count, bool& allow) {
         const zarq::HttpUrlParts target = zarq::SplitHttpUrl(c.RelocationURL(), "/");

@@ -112,6 +112,10 @@ public:
     // Not owned; may be null (the body is then read and dropped).
     QIODevice* ReceiveStream() const { return m_receiveStream; }
     void setReceiveStream(QIODevice* v) { m_receiveStream = v; }
+    // The largest body of one reply the client takes (0, the default: no limit); a longer one
+    // fails the request with "Reply body too large".
+    qint64 MaxBodyBytes() const { return m_maxBodyBytes; }
+    void setMaxBodyBytes(qint64 v) { m_maxBodyBytes = v; }
 
     int StatusCode() const { return m_statusCode; }
     QByteArray StatusText() const { return m_statusText; }
@@ -190,7 +194,8 @@ private:
     void cutStreamBack();
     void onSessionClosed(quint16 error);
     void cutLines();
-    void failHeaderTooLarge();
+    void failReplyTooLarge(const QByteArray& text);
+    bool bodyPastLimit() const { return m_maxBodyBytes > 0 && m_receivedCount > m_maxBodyBytes; }
 
     TAsyncSocket m_socket;
     QString m_name;
@@ -215,6 +220,7 @@ private:
     QByteArray m_socksServer, m_socksLevel = "5", m_socksPort, m_socksUsercode, m_socksPassword;
     TSocksAuthentication m_socksAuthentication = socksNoAuthentication;
     QIODevice* m_receiveStream = nullptr;
+    qint64 m_maxBodyBytes = 0;
 
     // Transaction state.
     THttpState m_state = httpReady;

@@ -36,6 +36,8 @@ void THttpClient::getBodyLineNext(const char* data, qsizetype len) {
     if (m_replyTransferEncoding != "chunked") {
         if (len > 0) {
             m_receivedCount += len;
+            if (bodyPastLimit())
+                return failReplyTooLarge("Reply body too large");
             writeBody(data, len);
         }
         if (m_receivedCount == m_contentSize)
@@ -67,6 +69,8 @@ void THttpClient::getBodyLineNext(const char* data, qsizetype len) {
             if (take > 0) {
                 m_receivedCount += take;
                 m_chunkReceived += take;
+                if (bodyPastLimit())
+                    return failReplyTooLarge("Reply body too large");
                 writeBody(data + i, take);
                 i += take;
             }

@@ -64,7 +64,7 @@ void THttpClient::cutLines() {
         if (lineLen > kMaxHeaderBytes) {
             // A line without end must not eat all memory.
             if (m_state == httpWaitingHeader)
-                return failHeaderTooLarge();
+                return failReplyTooLarge("Reply header too large");
             m_receiveStart = m_receiveLength = 0;
             return;
         }
@@ -86,9 +86,9 @@ void THttpClient::cutLines() {
     }
 }
 
-void THttpClient::failHeaderTooLarge() {
+void THttpClient::failReplyTooLarge(const QByteArray& text) {
     m_statusCode = 404;
-    m_statusText = "Reply header too large";
+    m_statusText = text;
     m_requestError = 10040; // "Message too long"
     m_inHeader = false;
     m_lineHandler = LineHandler::None;
@@ -104,7 +104,7 @@ void THttpClient::handleHeaderLine(const QByteArray& line) {
         m_headerBytes = 0;
     m_headerBytes += line.size() + 2;
     if (m_headerBytes > kMaxHeaderBytes)
-        return failHeaderTooLarge();
+        return failReplyTooLarge("Reply header too large");
     if (m_headerLineCount == 0) {
         m_inHeader = true;
         if (OnHeaderBegin)
@@ -265,7 +265,8 @@ void THttpClient::onSessionClosed(quint16 error) {
             onRelocationClosed();
         return;
     }
-    if (m_state == httpWaitingBody && !m_relocationPending &&
+    // (A body still expected: a refused one has its own reason already.)
+    if (m_state == httpWaitingBody && m_lineHandler == LineHandler::Body && !m_relocationPending &&
         (m_replyTransferEncoding == "chunked" ||
          (m_contentSize >= 0 && m_receivedCount < m_contentSize))) {
         // The connection ended before the body it announced: half a reply is no reply (half a

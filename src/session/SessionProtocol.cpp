@@ -34,6 +34,7 @@ SessionProtocol::SessionProtocol(LoginBoxes& boxes, QByteArray echoHost, QByteAr
     // HttpClient1 as designed: the constructor's defaults but for its name and agent.
     m_httpClient1->setName(QStringLiteral("HttpClient1"));
     m_httpClient1->setAgent(kDesignAgent);
+    m_httpClient1->setMaxBodyBytes(kMaxReplyBytes);
     m_timer1.setInterval(kHeartbeatMs);
     connect(&m_timer1, &QTimer::timeout, this, &SessionProtocol::Timer1Timer);
     GetLanAddress = [] { return QByteArray(); };
@@ -183,6 +184,7 @@ void SessionProtocol::gotologout() {
     auto client = std::make_unique<THttpClient>();
     client->setAgent(m_httpClient1->Agent());
     client->setNoCache(true);
+    client->setMaxBodyBytes(kMaxReplyBytes);
     if (m_signOutTimeoutMs > 0)
         client->setTimeoutMs(m_signOutTimeoutMs);
     m_timer1.stop();

@@ -27,6 +27,9 @@ class SessionProtocol : public QObject {
     Q_OBJECT
 public:
     static constexpr int kHeartbeatMs = 300000;
+    // The service answers with a line; a reply body past this is a fault of the host, and
+    // taking it whole would let a host that never ends its reply fill the memory.
+    static constexpr qint64 kMaxReplyBytes = 1024 * 1024;
     static constexpr const char* kDesignAgent = "Mozilla/4.0 (compatible; Tervan ZARQ Client 1.0)";
     static constexpr const char* kAgentSuffix = " TERVAN ZARQ Client 1.01";
 

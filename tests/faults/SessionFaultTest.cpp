@@ -32,7 +32,20 @@ const SessionRow kRows[] = {
     {"ClosedInsideTheSignInReplyBody", "fault=cut-body&target=auth", kRetry},
     {"Garbage", "fault=garbage", kRetry},
     {"TwoMegabyteHeader", "fault=huge-header", kRetry},
+    {"BodyWithoutEnd", "fault=endless-body", kRetry},
 };
+
+// The most resident memory the process has had, in KiB (0 when it cannot be read).
+qint64 peakResidentKiB(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
 
 class SessionFault : public testing::TestWithParam<SessionRow> {
 protected:
@@ -89,6 +102,11 @@ TEST_P(SessionFault, KeepsRunningRecoversAndLosesNothing) {
         EXPECT_EQ(m_zarq.state(), QProcess::Running);
         EXPECT_FALSE(m_err.contains("zarq: signed in")) << m_err.constData();
         EXPECT_EQ(m_service.count("heartbeat"), 0);
+        // No reply is taken whole whatever its size: a header or body past the client's
+        // limits ends the request.
+        const qint64 peak = peakResidentKiB(m_zarq.processId());
+        EXPECT_GT(peak, 0);
+        EXPECT_LT(peak, 256 * 1024);
         if (row.fault.isEmpty()) {
             ASSERT_TRUE(m_service.start(port)) << "the port was taken meanwhile";
         } else {

@@ -2,6 +2,7 @@
 #include "HttpClientSupport.h"
 #include "ScriptedServer.h"
 
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 using namespace zarq;
@@ -285,6 +286,63 @@ TEST(httpReply, SuccessiveGetsOnOneClient) {
         EXPECT_EQ(s.bodyBytes(), want);
     }
     EXPECT_EQ(server.connectionCount(), 3);
+}
+
+// A body limit holds for every way a body can end: a body of the limit is taken whole, one byte
+// more fails the request at once, also when the server would go on for ever.
+TEST(httpReply, BodyLimitHoldsForEveryKindOfBody) {
+    constexpr qint64 kLimit = 16;
+    const QByteArray exact(kLimit, 'b');
+    const QByteArray over(kLimit + 1, 'o');
+    const auto chunked = [](const QByteArray& body) {
+        return "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" +
+               QByteArray::number(body.size(), 16) + "\r\n" + body + "\r\n0\r\n\r\n";
+    };
+    struct Case {
+        const char* name;
+        ServerScript script;
+        QByteArray body; // empty: the request fails
+    };
+    const Case cases[] = {
+        {"declared length, at the limit",
+         replyAndStall("HTTP/1.0 200 OK\r\nContent-Length: 16\r\n\r\n" + exact), exact},
+        {"declared length, past it",
+         replyAndStall("HTTP/1.0 200 OK\r\nContent-Length: 17\r\n\r\n" + over),
+         {}},
+        {"until close, at the limit", Reply("HTTP/1.0 200 OK\r\n\r\n" + exact), exact},
+        {"until close, past it", Reply("HTTP/1.0 200 OK\r\n\r\n" + over), {}},
+        {"chunked, at the limit", replyAndStall(chunked(exact)), exact},
+        {"chunked, past it", replyAndStall(chunked(over)), {}},
+        // A server that sends on and never closes: no waiting for the time limit.
+        {"never ending", replyAndStall("HTTP/1.0 200 OK\r\n\r\n" + QByteArray(65536, 'x')), {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedServer server({c.script});
+        SessionClient s;
+        s.client.setTimeoutMs(20000);
+        s.client.setMaxBodyBytes(kLimit);
+        s.client.setURL(server.url("/"));
+        QElapsedTimer clock;
+        clock.start();
+        if (!c.body.isEmpty()) {
+            EXPECT_NO_THROW(s.client.Get());
+            EXPECT_EQ(s.client.StatusCode(), 200);
+            EXPECT_EQ(s.bodyBytes(), c.body);
+        } else {
+            try {
+                s.client.Get();
+                ADD_FAILURE() << "Get returned";
+            } catch (const EHttpException& e) {
+                EXPECT_EQ(e.message(), "Reply body too large");
+                EXPECT_EQ(e.ErrCode(), 404);
+            }
+            EXPECT_EQ(s.client.RequestError(), 10040);
+            EXPECT_LE(s.bodyBytes().size(), kLimit);
+            EXPECT_LT(clock.elapsed(), 10000);
+        }
+        EXPECT_EQ(s.client.State(), httpReady);
+    }
 }
 
 // Version 1.1 on both sides keeps the connection: the next request and a relocation to the same
