@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fail("a file that is not compressed changes its name");
 
     // expandTo writes its target and nothing else.
-    const std::vector<std::string> beside{"out/target.bin", "lz"};
+    const std::vector<std::string> beside{target.toStdString(), "lz"};
     const ScratchFolder::Listing others = ScratchFolder::listing(scratch.scratch(), beside);
     const ScratchFolder::Listing outside = scratch.outside();
     QString error;

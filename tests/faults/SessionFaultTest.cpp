@@ -3,6 +3,7 @@
 // login nor writes anything beside its own files.
 
 #include "FaultFixture.h"
+#include "support/ProcessProbe.h" // the benchmarks' reader of /proc/<pid>/status
 
 #include <csignal>
 
@@ -34,18 +35,6 @@ const SessionRow kRows[] = {
     {"TwoMegabyteHeader", "fault=huge-header", kRetry},
     {"BodyWithoutEnd", "fault=endless-body", kRetry},
 };
-
-// The most resident memory the process has had, in KiB (0 when it cannot be read).
-qint64 peakResidentKiB(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
-}
 
 class SessionFault : public testing::TestWithParam<SessionRow> {
 protected:
@@ -104,7 +93,7 @@ TEST_P(SessionFault, KeepsRunningRecoversAndLosesNothing) {
         EXPECT_EQ(m_service.count("heartbeat"), 0);
         // No reply is taken whole whatever its size: a header or body past the client's
         // limits ends the request.
-        const qint64 peak = peakResidentKiB(m_zarq.processId());
+        const long peak = bench::statusField(m_zarq.processId(), "VmHWM:"); // KiB
         EXPECT_GT(peak, 0);
         EXPECT_LT(peak, 256 * 1024);
         if (row.fault.isEmpty()) {
