@@ -7,6 +7,10 @@ namespace zarq {
 
 namespace {
 
+// The system ends a path at its first NUL: a name holding one would be checked here as one file
+// and then read, written or run as another (a list "x.INF<NUL>.exe" would run the list itself,
+// and "..<NUL>" is no ".." to the checks but the parent to the system). Such names are refused.
+
 bool below(const QString& path, const QString& root) {
     if (root.isEmpty())
         return false;
@@ -30,7 +34,7 @@ QString resolved(const QString& clean) {
 } // namespace
 
 QString PathContainment::relativeName(const QString& name) {
-    if (name.isEmpty() || QDir::isAbsolutePath(name))
+    if (name.isEmpty() || QDir::isAbsolutePath(name) || name.contains(QChar(0)))
         return {};
     const QString clean = QDir::cleanPath(name);
     if (clean == QLatin1String(".") || clean == QLatin1String("..") ||
@@ -40,7 +44,7 @@ QString PathContainment::relativeName(const QString& name) {
 }
 
 bool PathContainment::folderInside(const QString& dir, const QStringList& roots) {
-    if (!QDir::isAbsolutePath(dir))
+    if (!QDir::isAbsolutePath(dir) || dir.contains(QChar(0)))
         return false;
     const QString clean = QDir::cleanPath(dir);
     const QString real = resolved(clean);

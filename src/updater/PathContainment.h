@@ -9,12 +9,12 @@ namespace zarq {
 // are meant for. Nothing the update brings may write outside them.
 class PathContainment {
 public:
-    // `name` cleaned, when it is relative and does not climb out ("..") of its folder; else
-    // empty.
+    // `name` cleaned, when it is relative, holds no NUL and does not climb out ("..") of its
+    // folder; else empty.
     static QString relativeName(const QString& name);
 
-    // Whether the folder `dir` (absolute) lies in one of `roots`, both by its text and after
-    // following the symbolic links of the part of it that exists.
+    // Whether the folder `dir` (absolute, without a NUL) lies in one of `roots`, both by its
+    // text and after following the symbolic links of the part of it that exists.
     static bool folderInside(const QString& dir, const QStringList& roots);
 };
 

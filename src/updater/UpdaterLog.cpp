@@ -17,8 +17,12 @@ void UpdaterLog::line(const QString& text) const {
     // A line that cannot be written is dropped: the updater has no window and nobody reads its
     // exit status, and placing the files and restarting the program matter more than the log.
     QFile file(m_path);
+    // Names from a list file may hold a NUL; written as is, it would make the log a binary file
+    // to the tools that read it.
+    QString shown = text;
+    shown.replace(QChar(0), QStringLiteral("\\0"));
     if (file.open(QIODevice::Append))
-        file.write((format(QDateTime::currentDateTime(), text) + QStringLiteral("\r\n")).toUtf8());
+        file.write((format(QDateTime::currentDateTime(), shown) + QStringLiteral("\r\n")).toUtf8());
 }
 
 QString UpdaterLog::pathFor(const QString& logName, const QString& documentsFolder) {

@@ -133,6 +133,20 @@ INSTANTIATE_TEST_SUITE_P(
                    "upd inf 2 : b.txt_NEW /etc", "Upd refused name : b.txt_NEW",
                    "upd inf 3 : ../c.txt_NEW {D}.", "Upd refused name : ../c.txt_NEW",
                    "upd inf 4 : d.txt_NEW sub/../..", "Upd refused name : d.txt_NEW"}},
+        // The system would end these names at the NUL: the first would run the list itself,
+        // the second would place the file in another folder than the one checked.
+        PlaceCase{"names_holding_a_nul_are_refused",
+                  {{"pack.INF", QByteArrayLiteral("[FILES]\nCOUNT=2\nFILE1=pack.INF\0.exe\n"
+                                                  "TARGET1={APP}\nFILE2=a.txt_NEW\n"
+                                                  "TARGET2={APP}\\sub\0\\..\n")},
+                   {"a.txt_NEW", "a"}},
+                  {{"sub/keep", "k"}},
+                  {"pack.INF"},
+                  "sub/keep",
+                  {},
+                  {"Upd inf file: {S}pack.INF", "upd inf 1 : pack.INF\\0.exe {D}.",
+                   "Upd refused name : pack.INF\\0.exe", "upd inf 2 : a.txt_NEW {D}./sub\\0/..",
+                   "Upd refused name : a.txt_NEW"}},
         PlaceCase{"cabinet",
                   {{"pack.CAB", testcab::craftCabinet({{"sub\\c.txt", "cab"}, {"..\\out", "x"}})},
                    {"bad.cab", "not a cabinet"}},
@@ -209,7 +223,8 @@ TEST(ComponentPlacerTest, AHugeCountStopsAtTheLargestList) {
     const QStringList entries =
         updaterLogTexts(root.filePath(QStringLiteral("log"))).filter(QStringLiteral("upd inf "));
     ASSERT_FALSE(entries.isEmpty());
-    EXPECT_TRUE(entries.last().startsWith(QStringLiteral("upd inf 65535 : "))) << entries.last().toStdString();
+    EXPECT_TRUE(entries.last().startsWith(QStringLiteral("upd inf 65535 : ")))
+        << entries.last().toStdString();
 }
 
 TEST(ComponentPlacerTest, PermissionBits) {
