@@ -64,6 +64,19 @@ QString RegistryStore::defaultFilePath() {
     return base + QStringLiteral("/tervan/zarq.reg");
 }
 
+std::optional<RegistryValue> RegistryStore::PeekValue(const QString& key,
+                                                      const QString& name) const {
+    RegistryDocument doc;
+    RegistryParseError parseError;
+    QString reason;
+    if (readFile(doc, parseError, reason) != FileState::Ok)
+        return std::nullopt;
+    const QString path = key.startsWith(u'\\') ? m_root + key : m_root + u'\\' + key;
+    const RegistryKey* found = doc.findKey(path);
+    const RegistryValue* value = found ? found->find(name) : nullptr;
+    return value ? std::optional<RegistryValue>(*value) : std::nullopt;
+}
+
 QString RegistryStore::fullPath() const {
     return m_key.isEmpty() ? m_root : m_root + u'\\' + m_key;
 }

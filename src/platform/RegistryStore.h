@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace zarq {
 
@@ -40,6 +41,11 @@ public:
     bool OpenKeyForWrite(const QString& key);
     void CloseKey();
     bool isOpen() const { return m_open; }
+
+    // The value `name` of `key` as the file holds it now, read without opening the key and
+    // without the repair of a damaged file (which stays for the code that owns the settings
+    // to report); none when the file, the key or the value is missing or cannot be read.
+    std::optional<RegistryValue> PeekValue(const QString& key, const QString& name) const;
 
     bool ValueExists(const QString& name) const;
     // The value's type, or 0 when the value does not exist.

@@ -1,0 +1,64 @@
+#include "update/UpdatePublicKey.h"
+
+#include <sodium.h>
+
+#include <cstring>
+
+namespace zarq {
+
+namespace {
+
+constexpr char kAlgorithm[] = {'E', 'd'};
+constexpr std::size_t kKeyBytes = 2 + 8 + 32;
+
+} // namespace
+
+bool sodiumReady() {
+    static const bool ready = sodium_init() >= 0;
+    return ready;
+}
+
+std::optional<QByteArray> decodeBase64(const QByteArray& text) {
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    std::size_t length = 0;
+    const char* end = nullptr;
+    if (sodium_base642bin(reinterpret_cast<unsigned char*>(bytes.data()), std::size_t(bytes.size()),
+                          text.constData(), std::size_t(text.size()), nullptr, &length, &end,
+                          sodium_base64_VARIANT_ORIGINAL) != 0 ||
+        end != text.constData() + text.size())
+        return std::nullopt;
+    bytes.truncate(qsizetype(length));
+    return bytes;
+}
+
+std::optional<UpdatePublicKey> UpdatePublicKey::parse(const QByteArray& base64, QString* error) {
+    const auto fail = [&](const QString& why) -> std::optional<UpdatePublicKey> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    if (!sodiumReady())
+        return fail(QStringLiteral("libsodium could not be initialised"));
+    const std::optional<QByteArray> bytes = decodeBase64(base64.trimmed());
+    if (!bytes)
+        return fail(QStringLiteral("\"%1\" is not base64").arg(QString::fromLatin1(base64)));
+    if (std::size_t(bytes->size()) != kKeyBytes)
+        return fail(QStringLiteral("a minisign public key has %1 bytes, this one %2")
+                        .arg(kKeyBytes)
+                        .arg(bytes->size()));
+    if (std::memcmp(bytes->constData(), kAlgorithm, 2) != 0)
+        return fail(QStringLiteral("not an Ed25519 minisign public key"));
+    UpdatePublicKey key;
+    std::memcpy(key.keyId.data(), bytes->constData() + 2, key.keyId.size());
+    std::memcpy(key.key.data(), bytes->constData() + 10, key.key.size());
+    return key;
+}
+
+QString UpdatePublicKey::idText(const unsigned char* id) {
+    QString text;
+    for (int i = 7; i >= 0; --i)
+        text += QStringLiteral("%1").arg(id[i], 2, 16, QLatin1Char('0')).toUpper();
+    return text;
+}
+
+} // namespace zarq

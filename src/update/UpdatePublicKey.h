@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+namespace zarq {
+
+// A public key that update control files may be signed with: the base64 line of a minisign
+// public key ("Ed", an 8-byte key id, a 32-byte Ed25519 key).
+struct UpdatePublicKey {
+    std::array<unsigned char, 8> keyId{};
+    std::array<unsigned char, 32> key{};
+
+    // The key of one base64 line; none with the reason in `error` when it is not one.
+    static std::optional<UpdatePublicKey> parse(const QByteArray& base64, QString* error);
+    // The key id as minisign prints it: 16 upper-case hexadecimal digits, last byte first.
+    static QString idText(const unsigned char* id);
+    QString idText() const { return idText(keyId.data()); }
+};
+
+// Makes libsodium ready; false when it cannot be (then nothing can be verified).
+bool sodiumReady();
+
+// The bytes of a base64 text (standard alphabet, padding required); none when it is not one.
+std::optional<QByteArray> decodeBase64(const QByteArray& text);
+
+} // namespace zarq
