@@ -4,6 +4,7 @@
 #include "update/AutoUpdateConfiguration.h"
 #include "update/RestartMessage.h"
 #include "update/TAutoUpdate.h"
+#include "update/UpdateTrust.h"
 
 #include <algorithm>
 #include <iterator>
@@ -37,6 +38,12 @@ bool UpdateCommand::isFailure(int number) {
 int UpdateCommand::run(FILE* err) {
     CommandLineAutoUpdate update;
     AutoUpdateConfiguration::apply(update, url);
+    const UpdateTrust trust = UpdateTrust::load();
+    update.SetTrust(trust);
+    if (trust.refusal().isEmpty() && !trust.checksSignatures())
+        writeLogLine(err, QStringLiteral("warning: this update is not authenticated (unsigned "
+                                         "updates allowed by %1)")
+                              .arg(trust.allowSource));
     bool failed = false;
     update.OnStatus = [&](TAutoUpdate*, const QString& text, int status, int error) {
         failed = failed || isFailure(update.number);

@@ -11,6 +11,7 @@
 #include "netinfo/LanAddress.h"
 #include "platform/ProgramPath.h"
 #include "update/FileVersion.h"
+#include "update/UpdateTrust.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -90,6 +91,14 @@ const char* const kHelp =
     "                     place and starts the program again from the current directory. In a\n"
     "                     folder this user cannot write nothing is replaced (exit status 1).\n"
     "  --update-url URL   the update control file (env ZARQ_UPDATE_URL or %2)\n"
+    "                     A run acts on a control file only when it is signed (minisign,\n"
+    "                     URL.minisig beside it) with a trusted key, not older than the last\n"
+    "                     one accepted, and every file it fetches matches its entry's sha256.\n"
+    "                     Trusted keys: env ZARQ_UPDATE_PUBLIC_KEY (minisign public key lines,\n"
+    "                     separated by blanks), else those built in (-DZARQ_UPDATE_PUBLIC_KEY).\n"
+    "                     Without a key updates are refused, unless ZARQ_UPDATE_ALLOW_UNSIGNED=1\n"
+    "                     or \"UpdateAllowUnsigned\"=dword:00000001 in the settings file allows\n"
+    "                     unsigned ones (an in-house host); with a key that has no effect.\n"
     "  --yes              answer the control file's question, news and licence with yes\n"
     "                     (without it they count as declined, and the run stops there).\n"
     "                     Its messages, news and licence go to standard error either way.\n"
@@ -255,6 +264,8 @@ int main(int argc, char** argv) {
                                          QString::fromLatin1(zarq::ZarqConfig::kUpdateUrl))
                                     .toLocal8Bit();
         std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
+        std::printf("\nThis program: %s\n",
+                    zarq::UpdateTrust::load().describe().toLocal8Bit().constData());
         return 0;
     }
     if (parser.isSet(version)) {
@@ -267,6 +278,10 @@ int main(int argc, char** argv) {
         std::printf("zarq %s\n", v.toString().toLatin1().constData());
         return 0;
     }
+    // A key that cannot be read is the vendor's or the user's mistake: said at every start, and
+    // every update refused, rather than quietly running without one.
+    if (const zarq::UpdateTrust trust = zarq::UpdateTrust::load(); !trust.error.isEmpty())
+        printErr(trust.refusal());
     if (!configError.isEmpty()) {
         printErr(configError);
         return zarq::HeadlessFront::ExitUsage;

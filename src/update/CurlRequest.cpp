@@ -70,7 +70,11 @@ bool CurlRequest::open() {
     // Only these schemes, also after a redirection: never file:// or anything else a server
     // could point to.
     curl_easy_setopt(m_easy, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
-    curl_easy_setopt(m_easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
+    // What began over https stays on https: a redirection to http or ftp would hand the rest of
+    // the transfer to whoever sits on the network path.
+    m_secureOrigin = m_setup.url.left(8).toLower() == "https://";
+    curl_easy_setopt(m_easy, CURLOPT_REDIR_PROTOCOLS_STR,
+                     m_secureOrigin ? "https" : "http,https,ftp");
     curl_easy_setopt(m_easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(m_easy, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(m_easy, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -175,6 +179,11 @@ qint64 CurlRequest::read(char* into, qint64 max) {
 QString CurlRequest::errorText() const {
     if (m_result == CURLE_OK)
         return QString();
+    if (m_result == CURLE_UNSUPPORTED_PROTOCOL && m_secureOrigin)
+        return QStringLiteral("redirection from https to another protocol refused (%1)")
+            .arg(QString::fromLocal8Bit(m_errorBuffer[0] ? m_errorBuffer
+                                                         : curl_easy_strerror(m_result))
+                     .trimmed());
     if (m_errorBuffer[0])
         return QString::fromLocal8Bit(m_errorBuffer).trimmed();
     return QString::fromLocal8Bit(curl_easy_strerror(m_result));

@@ -90,6 +90,7 @@ private:
     bool m_headDone = false;
     bool m_locationInBlock = false;
     bool m_bodyStarted = false;
+    bool m_secureOrigin = false;
     CURLcode m_result = CURLE_OK;
     QTimer m_stall;
     QElapsedTimer m_lastData;

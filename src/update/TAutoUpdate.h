@@ -4,11 +4,13 @@
 #include "update/HeadlessUpdateUserInterface.h"
 #include "update/TFileDescription.h"
 #include "update/UpdateLog.h"
+#include "update/UpdateTrust.h"
 #include "update/UpdateTypes.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -79,6 +81,9 @@ public:
 
     // The person behind the run's prompts; nullptr restores the headless answers. Not owned.
     void SetUserInterface(UpdateUserInterface* ui) { FUserInterface = ui; }
+    // Whom the runs trust (keys, the opt-in to unsigned updates). Until set, each run loads it
+    // from the environment and the settings store (UpdateTrust::load).
+    void SetTrust(const UpdateTrust& trust) { FTrust = trust; }
     UpdateUserInterface& UserInterface();
 
     // --- events ("var" parameters are references the handler may change) ---
@@ -196,7 +201,9 @@ protected:
     // --- transport (connection, transfers, staging) ---
     bool TransferFile(const QString& URL, const QString& Directory);
     bool CopyLocalFile(const QString& Source, const QString& Target);
-    std::optional<QStringList> DownloadText(const QString& URL);
+    // A text fetched whole (news, licence); with `sha256` (64 hexadecimal digits) its bytes must
+    // have that hash, and in a signed run they must have one.
+    std::optional<QStringList> DownloadText(const QString& URL, const QString& sha256 = QString());
     void LogSystemError();
     bool LoginPrompt(const QString& Caption, QString& User, QString& Password);
     QString FileNameFromURL(const QString& URL);
@@ -229,8 +236,15 @@ protected:
     static constexpr qint64 kFileLimit = qint64(256) * 1024 * 1024;
     static constexpr qint64 kTextLimit = qint64(1024) * 1024;
     qint64 FTransferLimit = kFileLimit;
-    // TransferFile with FTransferLimit at `limit` for its length.
-    bool TransferLimited(const QString& URL, const QString& Directory, qint64 limit);
+    // TransferFile with FTransferLimit at `limit` and FExpectedSha256 at `sha256` for its length.
+    bool TransferLimited(const QString& URL, const QString& Directory, qint64 limit,
+                         const QByteArray& sha256 = QByteArray());
+    // The SHA-256 (32 bytes) that the bytes of the current transfer must have; empty: any.
+    QByteArray FExpectedSha256;
+    // The digest a fetched file must have, from its entry's `sha256` text. Empty and true when
+    // the run is unsigned and the entry names none; false (the reason logged as 976) when a
+    // signed run's entry names none or the text is not 64 hexadecimal digits.
+    bool ExpectedDigest(const QString& url, const QString& text, QByteArray* digest);
 
     void NoteTransportError(int code, const QString& text);
     // NoteTransportError with an errno value and its text.
@@ -265,12 +279,28 @@ protected:
     bool FDialed = false;
     bool FFTPDirSet = false;
     ControlFile FControlValues; // the control file of the run, read once it arrived
+    // The trust of the current run, and whether its control file was signed by a trusted key;
+    // then every fetched file must match its entry's hash.
+    UpdateTrust FRunTrust;
+    bool FSignedRun = false;
+    // The files this signed run fetched and checked, where they now lie (absolute paths): a
+    // finishing instruction may start one of them as a program.
+    QSet<QString> FVerifiedFiles;
+    void NoteVerified(const QString& path);
+    // When the command line (whole, or its first word) names a file of FVerifiedFiles, that file
+    // gets its owner's execute bit, so the instruction starts it instead of opening it.
+    void AllowVerifiedProgram(const QString& commandLine);
+    // Fetches and checks the signature of the control file `url` (already in `directory`)
+    // against the run's trust, and the signature's age against the last one accepted for the
+    // URL. Empty when the control file may be read, else why not.
+    QString VerifyControlFile(const QString& url, const QString& directory);
 
 private:
     QString FLogFileName = QStringLiteral("UPDATER.LOG");
     UpdateUserInterface* FUserInterface = nullptr;
     HeadlessUpdateUserInterface FHeadless;
     QPointer<TInetThread> FThread;
+    std::optional<UpdateTrust> FTrust;
 };
 
 } // namespace zarq

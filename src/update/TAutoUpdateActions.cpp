@@ -67,6 +67,7 @@ void TAutoUpdate::StartProgram(const QString& commandLine) {
     const QString text = commandLine.trimmed();
     if (text.isEmpty())
         return;
+    AllowVerifiedProgram(text);
     // A whole value naming a file: a program with blanks in its path, or a document.
     QStringList argv;
     const QFileInfo whole(text);
@@ -136,7 +137,8 @@ std::optional<QStringList> TAutoUpdate::GetWhatsNew() {
     if (OnBeforeFileDownload)
         OnBeforeFileDownload(this, 0, url, url);
     Log(937);
-    return DownloadText(url);
+    return DownloadText(url, ControlValues().ReadString(QStringLiteral("whatsnew") + LanguageID,
+                                                        QStringLiteral("sha256")));
 }
 
 std::optional<QStringList> TAutoUpdate::GetEULA() {
@@ -145,7 +147,8 @@ std::optional<QStringList> TAutoUpdate::GetEULA() {
     if (url.isEmpty())
         return std::nullopt;
     Log(939);
-    return DownloadText(url);
+    return DownloadText(url, ControlValues().ReadString(QStringLiteral("eula") + LanguageID,
+                                                        QStringLiteral("sha256")));
 }
 
 int TAutoUpdate::ShowWhatsNew(const QStringList& lines) {

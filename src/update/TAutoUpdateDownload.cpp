@@ -57,7 +57,10 @@ int TAutoUpdate::DownloadFiles() {
             Log(917, url);
             fetched = false;
         }
-        fetched = fetched && TransferFile(url, downloadDir);
+        // In a signed run the file must carry the hash its signed entry names.
+        QByteArray digest;
+        fetched = fetched && ExpectedDigest(url, entry.Sha256, &digest);
+        fetched = fetched && TransferLimited(url, downloadDir, FTransferLimit, digest);
         if (!fetched) {
             result = -1;
             Log(946, url);
@@ -70,6 +73,7 @@ int TAutoUpdate::DownloadFiles() {
             // An application component stays in the download folder for the updater.
             FAppComponentFound = true;
             Log(962, name);
+            NoteVerified(downloadDir + name);
         } else {
             const QString extension = extensionOf(name);
             QString placed = downloadDir + name;
@@ -85,6 +89,7 @@ int TAutoUpdate::DownloadFiles() {
                     FAppUpdate = false;
                 }
             }
+            NoteVerified(placed);
             UnpackEntry(entry, name, placed);
         }
         if (mode == auuPromptOnce)

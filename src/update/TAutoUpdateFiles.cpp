@@ -88,6 +88,7 @@ int TAutoUpdate::ReadFileList() {
         item.Mandatory = flag("mandatory", 0);
         item.Preselect = flag("preselect", 1);
         item.Hidden = flag("hidden", 0);
+        item.Sha256 = text("sha256");
         FFileList.append(item);
     }
     return count;

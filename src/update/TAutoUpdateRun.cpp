@@ -58,6 +58,8 @@ void TAutoUpdate::RunUpdate(bool changeDirectory) {
     FFTPDirSet = false;
     FControlFile.clear();
     FRememberedDate = false;
+    FSignedRun = false;
+    FVerifiedFiles.clear();
     Log(963, Version());
 
     if (Connect() != 0)
@@ -105,6 +107,8 @@ void TAutoUpdate::RunUpdate(bool changeDirectory) {
 }
 
 int TAutoUpdate::GetControlFile() {
+    FSignedRun = false;
+    FRunTrust = FTrust ? *FTrust : UpdateTrust::load(FSettingsFile);
     const QString url = GetControlFileURL();
     const QString directory = TemporaryDirectory();
     // Without a safe private folder nothing is fetched at all.
@@ -114,6 +118,12 @@ int TAutoUpdate::GetControlFile() {
     }
     Log(926);
     FControlFile = directory + FileNameFromURL(url);
+    // Not one value of the file is read before it is known who wrote it.
+    if (const QString refusal = VerifyControlFile(url, directory); !refusal.isEmpty()) {
+        LogCode(976, refusal, 0);
+        Log(927);
+        return 5;
+    }
     FControlValues = ControlFile::fromFile(FControlFile);
     int result = 0;
     if (SignatureCheck &&

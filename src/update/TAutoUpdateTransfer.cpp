@@ -16,6 +16,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sodium.h>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -28,6 +30,9 @@ namespace {
 
 constexpr qint64 kNetworkBlock = 4096;
 constexpr qint64 kFileShareBlock = 16384;
+// Bytes gathered before they are written: one write per many network blocks keeps the system
+// calls off the transfer's path, while progress is still reported per block.
+constexpr qsizetype kWriteBatch = 256 * 1024;
 // Milliseconds between two looks at the thread's other events while data keeps coming.
 constexpr qint64 kEventInterval = 5;
 
@@ -263,6 +268,21 @@ bool TAutoUpdate::StoreDownload(const std::function<qint64(const char**, qint64)
     };
     bool cancel = false, failed = false, gotData = false;
     qint64 got = 0;
+    const bool hashing = !FExpectedSha256.isEmpty();
+    crypto_hash_sha256_state hash;
+    crypto_hash_sha256_init(&hash);
+    QByteArray pending;
+    pending.reserve(kWriteBatch);
+    const auto flush = [&] {
+        const bool ok = writeAll(fd, pending.constData(), pending.size());
+        pending.resize(0);
+        if (!ok) {
+            // A full disk and the like: the same end as a failed read, and the reason logged.
+            NoteSystemError(errno);
+            LogSystemError();
+        }
+        return ok;
+    };
     // The thread's other events (the user interface) run between blocks. Asking for them costs
     // a poll of every watched socket, which at loopback speed would cost more than the block
     // itself, so they are asked for every few milliseconds; a read that has to wait for data
@@ -286,10 +306,11 @@ bool TAutoUpdate::StoreDownload(const std::function<qint64(const char**, qint64)
             failed = true;
             break;
         }
-        if (!writeAll(fd, data, got)) {
-            // A full disk and the like: the same end as a failed read, and the reason logged.
-            NoteSystemError(errno);
-            LogSystemError();
+        if (hashing)
+            crypto_hash_sha256_update(&hash, reinterpret_cast<const unsigned char*>(data),
+                                      std::size_t(got));
+        pending.append(data, qsizetype(got));
+        if (pending.size() >= kWriteBatch && !flush()) {
             failed = true;
             break;
         }
@@ -303,10 +324,25 @@ bool TAutoUpdate::StoreDownload(const std::function<qint64(const char**, qint64)
     // No flush to disk before the rename: the rename replaces the old file in one step, ext4
     // and btrfs write out a file renamed over another before the rename itself, and a flush
     // here would cost the transfer a large part of its speed.
+    if (!failed && !cancel && !pending.isEmpty() && !flush())
+        failed = true;
     if (::close(fd) != 0 && !failed && !cancel) {
         NoteSystemError(errno);
         LogSystemError();
         failed = true;
+    }
+    if (hashing && !failed && !cancel && gotData) {
+        unsigned char digest[crypto_hash_sha256_BYTES];
+        crypto_hash_sha256_final(&hash, digest);
+        const QByteArray actual(reinterpret_cast<const char*>(digest), sizeof digest);
+        if (actual != FExpectedSha256) {
+            NoteTransportError(EBADMSG, QStringLiteral("SHA-256 of %1 is %2, its entry says %3")
+                                            .arg(QFileInfo(target).fileName(),
+                                                 QString::fromLatin1(actual.toHex()),
+                                                 QString::fromLatin1(FExpectedSha256.toHex())));
+            LogSystemError();
+            failed = true;
+        }
     }
     FCancelled = cancel;
     // Nothing complete arrived: the temporary file goes, the old target stays as it was.
@@ -374,17 +410,23 @@ bool TAutoUpdate::PlaceDownload(const QString& temporary, const QString& target)
     return false;
 }
 
-bool TAutoUpdate::TransferLimited(const QString& URL, const QString& Directory, qint64 limit) {
+bool TAutoUpdate::TransferLimited(const QString& URL, const QString& Directory, qint64 limit,
+                                  const QByteArray& sha256) {
     const qint64 saved = FTransferLimit;
     FTransferLimit = limit;
+    FExpectedSha256 = sha256;
     const bool ok = TransferFile(URL, Directory);
     FTransferLimit = saved;
+    FExpectedSha256.clear();
     return ok;
 }
 
-std::optional<QStringList> TAutoUpdate::DownloadText(const QString& URL) {
+std::optional<QStringList> TAutoUpdate::DownloadText(const QString& URL, const QString& sha256) {
+    QByteArray digest;
+    if (!ExpectedDigest(URL, sha256, &digest))
+        return std::nullopt;
     const QString folder = TemporaryDirectory();
-    if (folder.isEmpty() || !TransferLimited(URL, folder, kTextLimit))
+    if (folder.isEmpty() || !TransferLimited(URL, folder, kTextLimit, digest))
         return std::nullopt;
     const QString path = folder + FileNameFromURL(URL);
     QFile file(path);

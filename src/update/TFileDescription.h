@@ -24,6 +24,7 @@ struct TFileDescription {
     bool Preselect = true;
     bool Hidden = false;
     bool Selected = false;
+    QString Sha256; // the hash the fetched file must have (64 hexadecimal digits), as written
 };
 
 // The file entries in the order of their numbers.
