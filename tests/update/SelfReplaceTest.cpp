@@ -4,6 +4,7 @@
 // updater it started puts the new file in place and starts it again. The newer build is the
 // same program with another version in its version note.
 
+#include "MinisignFixture.h"
 #include "UnwritableFolder.h"
 #include "UpdateHostFixture.h"
 
@@ -75,6 +76,11 @@ protected:
                   "[application]\r\nappupdate=1\r\nappname=zarq\r\nappparam=--headless\r\n"
                   "appcomps=zarq_NEW\r\n[files]\r\ncount=1\r\n[file1]\r\nurl=" +
                       host.url("zarq_NEW").toUtf8() + "\r\n");
+        // Released as a vendor releases: hashed and signed, with a key the program trusts.
+        key = makeKey(home.folder("keys"));
+        ASSERT_FALSE(key.publicLine.isEmpty()) << "minisign (Debian package minisign) is needed";
+        ASSERT_TRUE(release(key, root));
+        ASSERT_TRUE(readFile(root + "update1.txt").contains("sha256="));
         // The restarted program signs in by itself and keeps trying against a port where
         // nothing listens, so it stays up until the test ends it.
         QProcess login;
@@ -97,6 +103,8 @@ protected:
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         env.insert("ZARQ_UPDATE_URL", host.url("update1.txt"));
+        env.insert("ZARQ_UPDATE_PUBLIC_KEY", key.publicLine);
+        env.remove("ZARQ_UPDATE_ALLOW_UNSIGNED");
         env.insert("ZARQ_ECHO_HOST", "127.0.0.1:1");
         env.insert("ZARQ_API_HOST", "127.0.0.1:1");
         return env;
@@ -123,6 +131,7 @@ protected:
     TempHome home;
     QString root, app;
     UpdateHost host{home.folder("work")};
+    MinisignKey key;
 };
 
 TEST_F(SelfReplaceTest, TheProgramIsReplacedAndComesBackWithTheNewVersion) {

@@ -10,6 +10,13 @@
 // message number with its text and codes, and where the restart would have happened.
 class TestableAutoUpdate : public zarq::TAutoUpdate {
 public:
+    // Unsigned control files, as a user who opted in for an in-house host would run them.
+    TestableAutoUpdate() {
+        zarq::UpdateTrust trust;
+        trust.allowUnsigned = true;
+        SetTrust(trust);
+    }
+
     struct Message {
         int number;
         QString text;

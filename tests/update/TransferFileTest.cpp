@@ -251,6 +251,25 @@ TEST_F(TransferFileTest, HttpsWithAnUntrustedCertificateIsRefused) {
     EXPECT_EQ(readFile(target + "a.txt"), "body");
 }
 
+TEST_F(TransferFileTest, ARedirectionFromHttpsToHttpIsRefused) {
+    const QString work = home.folder("tls");
+    ASSERT_TRUE(makeSelfSignedCertificate(work));
+    writeFile(root + "a.txt", "body");
+    UpdateHost tls(work);
+    ASSERT_TRUE(tls.start(root, {"--tls-cert", work + "cert.pem", "--tls-key", work + "key.pem"}));
+    ASSERT_TRUE(tls.control("fault=redirect&path=/a.txt&to=" + host.url("a.txt").toUtf8()));
+    update.FCertificateFile = (work + "cert.pem").toUtf8();
+    ASSERT_TRUE(connect());
+    update.messages.clear();
+    EXPECT_FALSE(update.TransferFile(tls.url("a.txt", "https"), target));
+    EXPECT_EQ(update.numbers(), (QList<int>{915, 976, 917}));
+    EXPECT_TRUE(
+        update.find(976)->text.startsWith("redirection from https to another protocol refused"))
+        << update.find(976)->text.toStdString();
+    EXPECT_FALSE(host.requestedPaths().contains("/a.txt")); // the plain host was never asked
+    EXPECT_EQ(leftovers(), QStringList());
+}
+
 TEST_F(TransferFileTest, AProxyCarriesTheRequestAndGetsTheProxyCredentials) {
     writeFile(root + "a.txt", "through the proxy");
     update.Proxy = host.url("").mid(7).chopped(1); // "127.0.0.1:PORT"
