@@ -1,10 +1,15 @@
 // One 64 MiB file from the reference update host (tools/zarq-update-host on 127.0.0.1):
-// TAutoUpdate::TransferFile against the curl command-line tool in the same run, alternating,
-// several rounds. Reports the rate ratio, CPU per MiB, the growth of this process's resident
-// memory during a transfer, and the CPU one transfer costs while the host stalls.
+// TAutoUpdate's transfer, with the SHA-256 check a signed run makes, against the curl
+// command-line tool in the same run, alternating, several rounds. Reports the rate ratio, CPU
+// per MiB, the growth of this process's resident memory during a transfer, the CPU one transfer
+// costs while the host stalls, and the time to verify the signature of a 64 KiB control file
+// (signed with the minisign tool).
 //   update_bench [MiB] [rounds]
 #include "support/ProcessProbe.h"
 #include "update/TAutoUpdate.h"
+#include "update/UpdateSignature.h"
+
+#include <QCryptographicHash>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -41,6 +46,7 @@ public:
     using TAutoUpdate::Connect;
     using TAutoUpdate::Disconnect;
     using TAutoUpdate::TransferFile;
+    using TAutoUpdate::TransferLimited;
     void resetSamples() {
         m_lastSample = 0;
         peakRss = 0;
@@ -96,22 +102,41 @@ int main(int argc, char** argv) {
     const QString base = "http://127.0.0.1:" + QString::fromLatin1(portFile.readAll().trimmed());
     const QString url = base + "/big.bin";
 
+    QByteArray digest;
+    {
+        QFile f(root + "big.bin");
+        f.open(QIODevice::ReadOnly);
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        hash.addData(&f);
+        digest = hash.result();
+    }
     BenchUpdate update;
     if (update.Connect() != 0)
         return 1;
-    QList<Run> ours, curls;
+    QList<Run> ours, plains, curls;
     QList<long> rssGrowth;
+    const qint64 limit = qint64(mib + 1) * 1024 * 1024;
     for (int round = 0; round < rounds; ++round) {
         QFile::remove(target + "big.bin");
         update.resetSamples();
         const long rssBefore = bench::statusField(QCoreApplication::applicationPid(), "VmRSS:");
         double c0 = cpuSeconds(RUSAGE_SELF), t0 = bench::monotonicNow();
-        if (!update.TransferFile(url, target)) {
-            std::fprintf(stderr, "TransferFile failed\n");
+        if (!update.TransferLimited(url, target, limit, digest)) {
+            std::fprintf(stderr, "the transfer failed\n");
             return 1;
         }
         ours.append({bench::monotonicNow() - t0, cpuSeconds(RUSAGE_SELF) - c0});
         rssGrowth.append(update.peakRss - rssBefore);
+
+        // The same transfer without the check (an unsigned run), for what the hash costs.
+        QFile::remove(target + "big.bin");
+        c0 = cpuSeconds(RUSAGE_SELF);
+        t0 = bench::monotonicNow();
+        if (!update.TransferLimited(url, target, limit)) {
+            std::fprintf(stderr, "the transfer failed\n");
+            return 1;
+        }
+        plains.append({bench::monotonicNow() - t0, cpuSeconds(RUSAGE_SELF) - c0});
 
         QFile::remove(target + "curl.bin");
         QProcess curl;
@@ -132,11 +157,16 @@ int main(int argc, char** argv) {
     const double ourRate = mib / median(ours, &Run::seconds);
     const double curlRate = mib / median(curls, &Run::seconds);
     std::printf("%d MiB file, median of %d rounds each\n", mib, rounds);
-    std::printf("TransferFile: %.0f MiB/s, CPU %.2f ms/MiB\n", ourRate,
+    const double plainRate = mib / median(plains, &Run::seconds);
+    std::printf("TransferFile with SHA-256: %.0f MiB/s, CPU %.2f ms/MiB\n", ourRate,
                 1000 * median(ours, &Run::cpu) / mib);
+    std::printf("TransferFile unchecked:    %.0f MiB/s, CPU %.2f ms/MiB\n", plainRate,
+                1000 * median(plains, &Run::cpu) / mib);
     std::printf("curl tool:    %.0f MiB/s, CPU %.2f ms/MiB (the whole process, start included)\n",
                 curlRate, 1000 * median(curls, &Run::cpu) / mib);
-    std::printf("rate ratio TransferFile/curl: %.2f (goal: at least 0.8)\n", ourRate / curlRate);
+    std::printf("rate ratio TransferFile/curl: %.2f with SHA-256, %.2f unchecked (goal: at least "
+                "0.8, aim 1.0)\n",
+                ourRate / curlRate, plainRate / curlRate);
     // The first transfer also pays for what libcurl and the engine set up once.
     std::printf("resident memory growth during a transfer: first %ld KiB, largest later %ld KiB "
                 "(goal: under 1024)\n",
@@ -163,5 +193,39 @@ int main(int argc, char** argv) {
     update.Disconnect();
     host.terminate();
     host.waitForFinished(10000);
-    return 0;
+
+    // The signature check of a 64 KiB control file, as the run makes it before reading it.
+    QFile control64(work.path() + "/update1.txt");
+    control64.open(QIODevice::WriteOnly);
+    for (int i = 0; control64.size() < 64 * 1024; ++i)
+        control64.write(QStringLiteral("[file%1]\r\nurl=http://127.0.0.1/f%1\r\n").arg(i).toUtf8());
+    control64.close();
+    const QString keyDir = work.path() + "/";
+    QProcess keygen, signer;
+    keygen.start("minisign", {"-G", "-W", "-p", keyDir + "key.pub", "-s", keyDir + "key.sec"});
+    keygen.waitForFinished(30000);
+    signer.start("minisign", {"-S", "-s", keyDir + "key.sec", "-m", control64.fileName()});
+    signer.waitForFinished(30000);
+    QFile pub(keyDir + "key.pub"), sig(control64.fileName() + ".minisig");
+    control64.open(QIODevice::ReadOnly);
+    if (!pub.open(QIODevice::ReadOnly) || !sig.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "minisign (Debian package minisign) could not sign\n");
+        return 1;
+    }
+    const auto key =
+        zarq::UpdatePublicKey::parse(pub.readAll().trimmed().split('\n').last(), nullptr);
+    const QByteArray content = control64.readAll(), signature = sig.readAll();
+    QList<double> times;
+    bool valid = key.has_value();
+    for (int i = 0; i < 201 && valid; ++i) {
+        const double t0 = bench::monotonicNow();
+        valid = zarq::UpdateSignature::verify(content, signature, {*key}).valid;
+        times.append(bench::monotonicNow() - t0);
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("signature check of a 64 KiB control file: %s, median %.3f ms of %lld "
+                "(goal: under 1 ms)\n",
+                valid ? "valid" : "FAILED", valid ? 1000 * times[times.size() / 2] : 0.0,
+                qint64(times.size()));
+    return valid ? 0 : 1;
 }
