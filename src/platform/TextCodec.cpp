@@ -1,5 +1,6 @@
 #include "platform/TextCodec.h"
 
+
 #include <QList>
 
 #include <algorithm>
@@ -90,6 +91,19 @@ QString TextCodec::fromCp936(const QByteArray& bytes) {
     const QByteArray utf8 =
         cd.run(bytes.constData(), static_cast<size_t>(bytes.size()), 1, QByteArray("\xEF\xBF\xBD"));
     return QString::fromUtf8(utf8);
+}
+
+bool TextCodec::isUtf8(const QByteArray& bytes) {
+    // Valid UTF-8 comes back byte for byte; anything else was replaced on the way. (The
+    // decoder drops a byte order mark, so it is set aside first.)
+    const QByteArray text = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+    return QString::fromUtf8(text).toUtf8() == text;
+}
+
+QString TextCodec::fromUtf8OrCp936(const QByteArray& bytes) {
+    if (!isUtf8(bytes))
+        return fromCp936(bytes);
+    return QString::fromUtf8(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes);
 }
 
 QByteArray TextCodec::trimmed(const QByteArray& bytes) {

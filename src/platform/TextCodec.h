@@ -17,6 +17,12 @@ public:
     // Code page 936 -> Unicode. A byte sequence that is not valid becomes U+FFFD.
     static QString fromCp936(const QByteArray& bytes);
 
+    // Whether the bytes are valid UTF-8 (a leading byte order mark allowed).
+    static bool isUtf8(const QByteArray& bytes);
+    // A text as an editor of this platform reads a file: UTF-8 (its byte order mark dropped)
+    // when the bytes are valid UTF-8, else code page 936, the Windows client's text.
+    static QString fromUtf8OrCp936(const QByteArray& bytes);
+
     // Removes every leading and trailing character with a code from 0 to 32.
     static QByteArray trimmed(const QByteArray& bytes);
     static QString trimmed(const QString& text);

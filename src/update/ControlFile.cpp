@@ -10,10 +10,17 @@ namespace zarq {
 
 namespace {
 
-// A double-byte character of code page 936 must not be cut in half when a value is shortened.
-QByteArray cutToLimit(const QByteArray& value) {
+// A character must not be cut in half when a value is shortened: a double-byte character of
+// code page 936, or a UTF-8 sequence.
+QByteArray cutToLimit(const QByteArray& value, bool utf8) {
     if (value.size() <= ControlFile::kMaxValueBytes)
         return value;
+    if (utf8) {
+        qsizetype end = ControlFile::kMaxValueBytes;
+        while (end > 0 && (static_cast<unsigned char>(value[end]) & 0xC0) == 0x80)
+            --end;
+        return value.left(end);
+    }
     int end = 0;
     while (end < ControlFile::kMaxValueBytes) {
         const auto byte = static_cast<unsigned char>(value[end]);
@@ -32,16 +39,21 @@ QByteArray unquoted(const QByteArray& value) {
     return value;
 }
 
-QString nameKey(const QByteArray& name) {
-    return TextCodec::fromCp936(TextCodec::trimmed(name)).toUpper();
-}
-
 } // namespace
+
+QString ControlFile::decode(const QByteArray& bytes) const {
+    return FUtf8 ? QString::fromUtf8(bytes) : TextCodec::fromCp936(bytes);
+}
 
 ControlFile ControlFile::fromBytes(const QByteArray& bytes) {
     ControlFile file;
+    file.FUtf8 = TextCodec::isUtf8(bytes);
+    const bool bom = file.FUtf8 && bytes.startsWith("\xEF\xBB\xBF");
+    const auto nameKey = [&file](const QByteArray& name) {
+        return file.decode(TextCodec::trimmed(name)).toUpper();
+    };
     QHash<QString, QByteArray>* section = nullptr;
-    const QList<QByteArray> lines = bytes.split('\n');
+    const QList<QByteArray> lines = (bom ? bytes.mid(3) : bytes).split('\n');
     for (const QByteArray& raw : lines) {
         const QByteArray line = TextCodec::trimmed(raw);
         if (line.startsWith('[')) {
@@ -60,7 +72,8 @@ ControlFile ControlFile::fromBytes(const QByteArray& bytes) {
         const QString key = nameKey(line.left(equals));
         if (key.isEmpty() || section->contains(key))
             continue;
-        section->insert(key, cutToLimit(unquoted(TextCodec::trimmed(line.mid(equals + 1)))));
+        section->insert(key,
+                        cutToLimit(unquoted(TextCodec::trimmed(line.mid(equals + 1))), file.FUtf8));
     }
     return file;
 }
@@ -85,7 +98,7 @@ QString ControlFile::ReadString(const QString& section, const QString& key,
     const auto value = found->constFind(key.toUpper());
     if (value == found->constEnd())
         return def;
-    return TextCodec::fromCp936(*value);
+    return decode(*value);
 }
 
 int ControlFile::ReadInteger(const QString& section, const QString& key, int def) const {

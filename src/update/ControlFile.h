@@ -9,7 +9,9 @@ namespace zarq {
 // The update control file, read with the rules of the Windows INI reader: "[name]" opens a
 // section, "key=value" gives a value, section and key names match without regard to case, the
 // first of repeated sections or keys counts, values are trimmed (and lose one pair of enclosing
-// quotes) and keep at most 2047 bytes. The bytes are code page 936. Nothing is ever written.
+// quotes) and keep at most 2047 bytes. The bytes are UTF-8 when the whole file is valid UTF-8
+// (with or without a byte order mark), as editors here write it, else code page 936, as the
+// Windows client's files are. Nothing is ever written.
 class ControlFile {
 public:
     static constexpr int kMaxValueBytes = 2047;
@@ -31,6 +33,8 @@ public:
 private:
     // Upper-cased section name -> upper-cased key name -> raw value bytes.
     QHash<QString, QHash<QString, QByteArray>> FSections;
+    bool FUtf8 = false;
+    QString decode(const QByteArray& bytes) const;
 };
 
 } // namespace zarq

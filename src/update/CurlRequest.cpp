@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace zarq {
 
@@ -19,6 +20,23 @@ constexpr qsizetype kResumeLevel = 32 * 1024;
 constexpr qsizetype kReceiveBuffer = 64 * 1024;
 
 } // namespace
+
+QByteArray CurlRequest::escapedUrl(const QByteArray& url) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    QByteArray out;
+    out.reserve(url.size());
+    for (const char c : url) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7F || std::strchr("\"<>^`{|}", c) != nullptr) {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
 
 CurlRequest::Setup CurlRequest::Setup::ftp(const QByteArray& url, const QString& user,
                                            const QString& password, bool passive) {
@@ -53,6 +71,7 @@ bool CurlRequest::open() {
         return false;
     }
     const CurlSession::Options& o = m_session->options();
+    m_setup.url = escapedUrl(m_setup.url);
     curl_easy_setopt(m_easy, CURLOPT_URL, m_setup.url.constData());
     curl_easy_setopt(m_easy, CURLOPT_PRIVATE, this);
     curl_easy_setopt(m_easy, CURLOPT_ERRORBUFFER, m_errorBuffer);
@@ -119,9 +138,57 @@ bool CurlRequest::open() {
         m_lastData.start();
         m_stall.start(int(o.stallTimeoutSeconds * 1000));
     }
+    m_started.start();
+    if (o.minimumRate > 0 && o.rateWindowSeconds > 0) {
+        // One look per window: a slow host costs a wake-up a minute, not one a second.
+        QObject::connect(&m_rate, &QTimer::timeout, [this] { checkRate(); });
+        m_rate.start(int(o.rateWindowSeconds * 1000));
+    }
+    if (o.deadlineSeconds > 0) {
+        m_deadline.setSingleShot(true);
+        QObject::connect(&m_deadline, &QTimer::timeout, [this] { checkDeadline(); });
+        m_deadlineMs = qint64(o.deadlineSeconds) * 1000;
+        m_deadline.start(int(m_deadlineMs));
+    }
     while (!headReady())
         waitOrAbort();
+    extendDeadline();
     return !m_done || m_result == CURLE_OK || m_bodyStarted || m_headDone;
+}
+
+void CurlRequest::extendDeadline() {
+    const qint64 length = contentLength();
+    if (!m_session || !m_deadline.isActive() || length <= 0 ||
+        m_session->options().deadlineBytesPerSecond <= 0)
+        return;
+    const CurlSession::Options& o = m_session->options();
+    m_deadlineMs += length / o.deadlineBytesPerSecond * 1000;
+    m_deadline.start(int(qMax<qint64>(0, qMin<qint64>(m_deadlineMs - m_started.elapsed(),
+                                                      std::numeric_limits<int>::max()))));
+}
+
+void CurlRequest::checkRate() {
+    if (m_done || !m_session)
+        return;
+    const CurlSession::Options& o = m_session->options();
+    const qint64 got = m_windowBytes;
+    m_windowBytes = 0;
+    // A transfer held back because the reader is slow is not the host's fault.
+    if (m_paused || got >= qint64(o.minimumRate) * o.rateWindowSeconds)
+        return;
+    abort(CURLE_OPERATION_TIMEDOUT,
+          QByteArray("Transfer too slow: ") + QByteArray::number(got) + " bytes in the last " +
+              QByteArray::number(qint64(o.rateWindowSeconds)) + " seconds (at least " +
+              QByteArray::number(qint64(o.minimumRate)) + " bytes a second needed)");
+    m_session->wake();
+}
+
+void CurlRequest::checkDeadline() {
+    if (m_done || !m_session)
+        return;
+    abort(CURLE_OPERATION_TIMEDOUT, QByteArray("Transfer not finished within its deadline of ") +
+                                        QByteArray::number(m_deadlineMs / 1000) + " seconds");
+    m_session->wake();
 }
 
 bool CurlRequest::headReady() const {
@@ -237,6 +304,7 @@ size_t CurlRequest::writeCallback(char* data, size_t size, size_t count, void* s
         request->m_readPos = 0;
     }
     request->m_buffer.append(data, qsizetype(bytes));
+    request->m_windowBytes += qint64(bytes);
     request->m_bodyStarted = true;
     request->m_lastData.restart();
     return bytes;

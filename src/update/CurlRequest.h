@@ -33,6 +33,11 @@ public:
                          bool passive);
     };
 
+    // The URL with every byte a URL cannot carry raw (controls, blanks, bytes from 0x7F, and
+    // " < > ^ ` { | }) written as %XX, as the platform the control files come from sent them;
+    // a "%" already there stays, so an escaped URL is not escaped twice.
+    static QByteArray escapedUrl(const QByteArray& url);
+
     CurlRequest(CurlSession& session, Setup setup);
     ~CurlRequest();
     CurlRequest(const CurlRequest&) = delete;
@@ -69,6 +74,12 @@ private:
     void detach();
     // Ends the request when nothing arrived for the session's stall limit.
     void checkStall();
+    // Ends the request when too little arrived in the last rate window.
+    void checkRate();
+    // Ends the request when it outlived its deadline.
+    void checkDeadline();
+    // The deadline once the announced length is known.
+    void extendDeadline();
     // Waits for the session; when the program is ending, the request ends as aborted.
     void waitOrAbort();
     void abort(CURLcode result, const QByteArray& text);
@@ -94,6 +105,11 @@ private:
     CURLcode m_result = CURLE_OK;
     QTimer m_stall;
     QElapsedTimer m_lastData;
+    QTimer m_rate;
+    qint64 m_windowBytes = 0;
+    QTimer m_deadline;
+    QElapsedTimer m_started;
+    qint64 m_deadlineMs = 0;
 };
 
 } // namespace zarq

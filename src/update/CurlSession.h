@@ -30,6 +30,15 @@ public:
         // A transfer that receives nothing for this long fails (0: never). The update runs on
         // the GUI thread, so a server that stalls for ever must not hold the run for ever.
         long stallTimeoutSeconds = 120;
+        // A host that keeps a transfer alive with a byte now and then would pass the stall
+        // rule for ever: a transfer that brings fewer than `minimumRate` bytes a second on
+        // average over `rateWindowSeconds` fails, and so does one that lasts longer than
+        // `deadlineSeconds` plus one second per `deadlineBytesPerSecond` bytes of its announced
+        // length (0: no such rule).
+        long minimumRate = 1024;
+        long rateWindowSeconds = 60;
+        long deadlineSeconds = 600;
+        long deadlineBytesPerSecond = 100 * 1024;
         QByteArray caInfo; // certificate bundle; empty: the system's
     };
 

@@ -47,15 +47,26 @@ bool RestartDestination::needsQuotes(const QString& text) {
 }
 
 QString RestartDestination::problem(const QString& applicationFolder, const QString& application,
-                                    const QString& staging, const QString& components) {
+                                    const QString& staging, const QString& components,
+                                    const QString& parameter) {
     // The updater's parameters are one text split at blanks and grouped by double quotes; a
-    // double quote inside a path would regroup them and restart something else.
+    // double quote inside a path or the parameter would regroup them, so that the updater took
+    // another folder for its staging folder or restarted something else. A NUL or a line break
+    // would cut or split the text on its way.
+    const auto unsafe = [](const QString& text) {
+        return text.contains(QLatin1Char('"')) || text.contains(QChar(0)) ||
+               text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+    };
     for (const QString& path : {application, staging}) {
-        if (path.contains(QLatin1Char('"')))
-            return QStringLiteral("the path %1 holds a double quote, which the updater's command "
-                                  "line cannot carry")
+        if (unsafe(path))
+            return QStringLiteral("the path %1 holds a double quote, a NUL or a line break, which "
+                                  "the updater's command line cannot carry")
                 .arg(path);
     }
+    if (unsafe(parameter))
+        return QStringLiteral("the program's parameter %1 holds a double quote, a NUL or a line "
+                              "break, which the updater's command line cannot carry")
+            .arg(parameter);
     if (const QString why = folderProblem(applicationFolder); !why.isEmpty())
         return why;
     const auto withSlash = [](const QString& dir) {

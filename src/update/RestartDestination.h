@@ -14,8 +14,10 @@ public:
     // travel on the updater's command line intact; otherwise a sentence saying why not.
     // `components` is the component list as the updater receives it, `staging` the folder of
     // the staged files, `application` the program to restart.
+    // `parameter` is the restarted program's parameter.
     static QString problem(const QString& applicationFolder, const QString& application,
-                           const QString& staging, const QString& components);
+                           const QString& staging, const QString& components,
+                           const QString& parameter = QString());
 
     // Whether `text` must be enclosed in double quotes to stay one parameter: it holds a blank
     // (any character up to the space, as the command-line rules separate on).

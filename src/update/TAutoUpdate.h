@@ -229,6 +229,12 @@ protected:
     // Test hooks: a transfer that receives nothing for this many seconds fails (0: never), and
     // the certificate bundle that HTTPS trusts (empty: the system's).
     long FStallTimeoutSeconds = 120;
+    // Test hooks of the transfer's rate floor (bytes a second over a window of seconds) and its
+    // deadline (seconds, plus one per FDeadlineBytesPerSecond of the announced length).
+    long FMinimumRate = 1024;
+    long FRateWindowSeconds = 60;
+    long FDeadlineSeconds = 600;
+    long FDeadlineBytesPerSecond = 100 * 1024;
     QByteArray FCertificateFile;
     // The most bytes a transfer may bring. A listed file gets room that no real update needs;
     // the control file and the news and licence texts, which are read into memory whole, get

@@ -33,6 +33,10 @@ int TAutoUpdate::Connect() {
     options.proxyPassword = TextCodec::toCp936(ProxyPassword);
     options.connectTimeoutMs = TimeOut > 0 ? TimeOut : 0;
     options.stallTimeoutSeconds = FStallTimeoutSeconds;
+    options.minimumRate = FMinimumRate;
+    options.rateWindowSeconds = FRateWindowSeconds;
+    options.deadlineSeconds = FDeadlineSeconds;
+    options.deadlineBytesPerSecond = FDeadlineBytesPerSecond;
     options.caInfo = FCertificateFile;
     auto session = std::make_shared<CurlSession>(options);
     if (!session->valid()) {

@@ -52,8 +52,12 @@ int TAutoUpdate::DownloadFiles() {
             QDir().mkpath(entry.TargetDir);
         const QString downloadDir = UseWinTempDir ? TemporaryDirectory() : entry.TargetDir;
         bool fetched = !(UseWinTempDir && downloadDir.isEmpty());
+        if (!fetched)
+            LogSystemError(); // why the private folder was refused
         if (fetched && !IsPlainFileName(name)) {
-            // A name that would not stay inside the folders: never fetched.
+            // A name that would not stay inside the folders: never fetched, reported in the
+            // order of any other failed transfer.
+            Log(915, url);
             Log(917, url);
             fetched = false;
         }

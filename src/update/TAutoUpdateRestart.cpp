@@ -45,7 +45,8 @@ void TAutoUpdate::RestartApplication() {
     // refuse it, and the program goes on with its old files.
     const QString staging = UseWinTempDir ? TemporaryDirectory() : TempDirectory;
     const QString application = current + QLatin1Char('/') + FAppName;
-    if (const QString why = RestartDestination::problem(current, application, staging, FAppComps);
+    if (const QString why =
+            RestartDestination::problem(current, application, staging, FAppComps, FAppParam);
         !why.isEmpty()) {
         LogCode(950, why, EACCES);
         AppendLogLine(QStringLiteral("Unable to replace application files : ") + why);

@@ -111,7 +111,9 @@ int TAutoUpdate::GetControlFile() {
     FRunTrust = FTrust ? *FTrust : UpdateTrust::load(FSettingsFile);
     const QString url = GetControlFileURL();
     const QString directory = TemporaryDirectory();
-    // Without a safe private folder nothing is fetched at all.
+    // Without a safe private folder nothing is fetched at all; the reason comes first.
+    if (directory.isEmpty())
+        LogSystemError();
     if (directory.isEmpty() || !TransferLimited(url, directory, kTextLimit)) {
         Log(925);
         return 4;

@@ -296,6 +296,8 @@ bool TAutoUpdate::StoreDownload(const std::function<qint64(const char**, qint64)
         }
         got = read(&data, blockSize);
         if (got < 0) {
+            // Which rule or fault ended it: the stall, the rate floor, the deadline, a reset.
+            LogSystemError();
             failed = true;
             break;
         }
@@ -432,7 +434,7 @@ std::optional<QStringList> TAutoUpdate::DownloadText(const QString& URL, const Q
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    QString text = TextCodec::fromCp936(file.readAll());
+    QString text = TextCodec::fromUtf8OrCp936(file.readAll());
     file.close();
     QFile::remove(path);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));

@@ -55,10 +55,11 @@ std::optional<UpdatePublicKey> UpdatePublicKey::parse(const QByteArray& base64, 
 }
 
 QString UpdatePublicKey::idText(const unsigned char* id) {
-    QString text;
+    quint64 value = 0;
     for (int i = 7; i >= 0; --i)
-        text += QStringLiteral("%1").arg(id[i], 2, 16, QLatin1Char('0')).toUpper();
-    return text;
+        value = value << 8 | id[i];
+    // As minisign prints it (no leading zeros), so the user can compare the two.
+    return QString::number(value, 16).toUpper();
 }
 
 } // namespace zarq

@@ -16,7 +16,8 @@ struct UpdatePublicKey {
 
     // The key of one base64 line; none with the reason in `error` when it is not one.
     static std::optional<UpdatePublicKey> parse(const QByteArray& base64, QString* error);
-    // The key id as minisign prints it: 16 upper-case hexadecimal digits, last byte first.
+    // The key id as minisign prints it: the 8 bytes as one little-endian number, in upper-case
+    // hexadecimal without leading zeros.
     static QString idText(const unsigned char* id);
     QString idText() const { return idText(keyId.data()); }
 };

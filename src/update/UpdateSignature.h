@@ -23,7 +23,7 @@ public:
         QByteArray trustedComment;
         // The "timestamp:" field of the trusted comment, when it has one.
         std::optional<qint64> timestamp;
-        // The key id the signature names (16 hexadecimal digits), once the line was read.
+        // The key id the signature names (hexadecimal, as minisign prints it), once it was read.
         QString keyId;
     };
 

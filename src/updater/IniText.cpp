@@ -3,19 +3,12 @@
 #include "platform/TextCodec.h"
 
 #include <QFile>
-#include <QStringDecoder>
 #include <algorithm>
 #include <climits>
 
 namespace zarq {
 
 namespace {
-
-QString decode(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8(bytes);
-    return utf8.hasError() ? TextCodec::fromCp936(bytes) : text;
-}
 
 QString unquoted(const QString& value) {
     if (value.size() >= 2 &&
@@ -37,7 +30,7 @@ IniText IniText::load(const QString& path) {
 IniText IniText::parse(const QByteArray& bytes) {
     IniText ini;
     QString section;
-    const QStringList lines = decode(bytes).split(QLatin1Char('\n'));
+    const QStringList lines = TextCodec::fromUtf8OrCp936(bytes).split(QLatin1Char('\n'));
     for (const QString& raw : lines) {
         const QString line = raw.trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char(';')))

@@ -1,4 +1,5 @@
 #include "update/ControlFile.h"
+#include "update/ValueKinds.h"
 
 #include "platform/TextCodec.h"
 
@@ -71,9 +72,24 @@ TEST(ControlFile, ValuesKeepAtMost2047Bytes) {
     EXPECT_EQ(read, QString(2046, 'b'));
 }
 
-TEST(ControlFile, TextIsCodePage936) {
-    const QByteArray bytes = "[s]\nmsg=" + TextCodec::toCp936(QString::fromUtf8("有新版本")) + "\n";
-    EXPECT_EQ(ControlFile::fromBytes(bytes).ReadString("s", "msg"), QString::fromUtf8("有新版本"));
+TEST(ControlFile, TextIsUtf8WhenValidElseCodePage936) {
+    // The same file as the Windows client's tools and as an editor here write it: the same box.
+    const QString text = QString::fromUtf8("有新版本\\n请升级");
+    const QString whole = "[s]\r\nmsg=" + text + QString::fromUtf8("\r\n[新]\r\nk=1\r\n");
+    const QByteArray cp936 = TextCodec::toCp936(whole);
+    const QByteArray utf8 = whole.toUtf8();
+    for (const QByteArray& bytes : {cp936, utf8, QByteArray("\xEF\xBB\xBF") + utf8}) {
+        SCOPED_TRACE(bytes.toHex().toStdString());
+        const ControlFile f = ControlFile::fromBytes(bytes);
+        EXPECT_EQ(f.ReadString("s", "msg"), text);
+        EXPECT_EQ(zarq::ValueKinds::ExpandLines(f.ReadString("s", "msg")),
+                  QString::fromUtf8("有新版本\r请升级"));
+        EXPECT_EQ(f.ReadInteger(QString::fromUtf8("新"), "k", 0), 1);
+    }
+    // A UTF-8 character that would straddle the value limit is dropped whole.
+    const QByteArray straddling = QByteArray(2046, 'b') + QString::fromUtf8("中").toUtf8();
+    EXPECT_EQ(ControlFile::fromBytes("[s]\nk=" + straddling + "\n").ReadString("s", "k"),
+              QString(2046, 'b'));
 }
 
 TEST(ControlFile, IntegersAndFlags) {

@@ -178,6 +178,40 @@ TEST_F(RestartApplicationTest, TheCommandLineCarriesEachParameterIntact) {
     }
 }
 
+TEST_F(RestartApplicationTest, EveryPrintableCharacterOfTheParameterTravelsIntact) {
+    QString all;
+    for (char16_t c = 0x20; c < 0x7f; ++c) {
+        if (c != u'"')
+            all += QChar(c);
+    }
+    all += QStringLiteral("\t中文 \\ end\\");
+    for (const QString& param : {all, QStringLiteral("a\\"), QStringLiteral("\\\\x y\\")}) {
+        SCOPED_TRACE(param.toStdString());
+        update.FAppParam = param;
+        const auto taken =
+            zarq::UpdaterParameters::parse(zarq::CommandLine::split(update.UpdaterCommandLine()));
+        ASSERT_TRUE(taken.has_value());
+        EXPECT_EQ(taken->applicationParameter, param);
+        EXPECT_EQ(taken->stagingFolder, home.staging());
+        EXPECT_EQ(taken->components, QStringList{"zarq_NEW"});
+    }
+}
+
+TEST_F(RestartApplicationTest, AParameterTheCommandLineCannotCarryRefusesTheRestart) {
+    for (const QString& param : {QStringLiteral("x\" \"/tmp/evil/"), QStringLiteral("a\"b"),
+                                 QStringLiteral("line\nbreak"), QStringLiteral("cr\r"),
+                                 QStringLiteral("nul") + QChar(0) + QStringLiteral("x")}) {
+        SCOPED_TRACE(param.toStdString());
+        update.messages.clear();
+        update.FAppParam = param;
+        update.RestartApplication();
+        EXPECT_EQ(update.numbers(), (QList<int>{959, 950}));
+        EXPECT_TRUE(update.textOf(950).startsWith("the program's parameter"))
+            << update.textOf(950).toStdString();
+        expectNoRestart();
+    }
+}
+
 TEST_F(RestartApplicationTest, ARefusedOrCancelledRestartLeavesEverythingAsItWas) {
     struct Case {
         const char* what;

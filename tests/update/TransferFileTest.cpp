@@ -2,6 +2,9 @@
 // prompt) against the reference update host and the FTP fixture on 127.0.0.1.
 
 #include "UpdateHostFixture.h"
+
+#include "platform/TextCodec.h"
+#include "update/CurlRequest.h"
 #include "update/UpdateLog.h"
 
 #include <csignal>
@@ -99,8 +102,9 @@ TEST_F(TransferFileTest, NoDataFailedOrCancelledTransfersLeaveTheOldTargetAndNoT
     };
     const QList<Case> cases = {
         {"empty body", "fault=none", "empty.bin", 0, {915}},
-        {"closed mid-body", "fault=close&after=100000", "a.bin", 0, {915}},
-        {"wrong length", "fault=length", "a.bin", 0, {915}},
+        // A transfer that breaks off says why (curl's reason), as any failed transfer does.
+        {"closed mid-body", "fault=close&after=100000", "a.bin", 0, {915, 976}},
+        {"wrong length", "fault=length", "a.bin", 0, {915, 976}},
         {"cancelled", "fault=none", "a.bin", 3, {915, 964}},
     };
     ASSERT_TRUE(connect());
@@ -183,6 +187,46 @@ TEST_F(TransferFileTest, NamesThatWouldLeaveTheFolderFailWith917BeforeAnyRequest
     EXPECT_EQ(host.requests().size(), 0);
     EXPECT_EQ(leftovers(), QStringList());
     EXPECT_FALSE(QFile::exists(home.path() + "/escape.txt"));
+}
+
+TEST_F(TransferFileTest, AHostThatDripsFailsOnTheRateFloorOrTheDeadline) {
+    // Each byte keeps the stall rule quiet; the floor and the deadline end it all the same.
+    struct Row {
+        const char* name;
+        long window, deadline;
+        const char* rate; // the host's bytes a second
+        const char* says;
+    };
+    const Row rows[] = {
+        {"under the rate floor", 1, 0, "300", "Transfer too slow: "},
+        {"past the deadline", 0, 1, "40000", "Transfer not finished within its deadline of 1 "
+                                              "seconds"},
+    };
+    writeFile(root + "slow.bin", patternBytes(200000));
+    writeFile(target + "slow.bin", "old");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        update.FMinimumRate = 1024;
+        update.FRateWindowSeconds = row.window;
+        update.FDeadlineSeconds = row.deadline;
+        update.FDeadlineBytesPerSecond = 1024 * 1024 * 1024; // no time for the length
+        ASSERT_TRUE(host.control(QByteArray("fault=trickle&path=/slow.bin&rate=") + row.rate));
+        ASSERT_TRUE(connect());
+        update.messages.clear();
+        EXPECT_FALSE(update.TransferFile(host.url("slow.bin"), target));
+        ASSERT_NE(update.find(976), nullptr);
+        EXPECT_TRUE(update.find(976)->text.startsWith(row.says)) << update.find(976)->text.toStdString();
+        EXPECT_EQ(update.find(976)->error, CURLE_OPERATION_TIMEDOUT);
+        EXPECT_EQ(readFile(target + "slow.bin"), "old");
+        EXPECT_EQ(home.stagingFiles(), QStringList());
+    }
+    // With time for its length, the same slow transfer arrives.
+    update.FRateWindowSeconds = 0;
+    update.FDeadlineSeconds = 1;
+    update.FDeadlineBytesPerSecond = 50000; // 4 s more for 200000 bytes
+    ASSERT_TRUE(host.control("fault=trickle&path=/slow.bin&rate=100000"));
+    ASSERT_TRUE(connect());
+    EXPECT_TRUE(update.TransferFile(host.url("slow.bin"), target));
 }
 
 TEST_F(TransferFileTest, AFullDiskFailsCleanlyAndKeepsTheOldTarget) {
@@ -287,6 +331,18 @@ TEST_F(TransferFileTest, AProxyCarriesTheRequestAndGetsTheProxyCredentials) {
     EXPECT_FALSE(headers.contains("Authorization"));
 }
 
+TEST_F(TransferFileTest, ABlankInTheUrlIsSentEscapedAndTheLocalNameKeepsIt) {
+    writeFile(root + "my file.txt", "with a blank");
+    ASSERT_TRUE(connect());
+    update.messages.clear();
+    ASSERT_TRUE(update.TransferFile(host.url("my file.txt"), target))
+        << update.numbers().size();
+    EXPECT_EQ(readFile(target + "my file.txt"), "with a blank");
+    EXPECT_EQ(host.requestedPaths(), QStringList{"/my%20file.txt"});
+    EXPECT_EQ(zarq::CurlRequest::escapedUrl("http://h/a b\"<>|^`{}\x7f\xc4\xe3%41?q=1 2"),
+              "http://h/a%20b%22%3C%3E%7C%5E%60%7B%7D%7F%C4%E3%41?q=1%202");
+}
+
 TEST_F(TransferFileTest, DownloadTextReturnsTheLinesAndLeavesNothing) {
     writeFile(root + "news.txt", "first line\r\nsecond line\r\n\r\nlast");
     ASSERT_TRUE(connect());
@@ -295,6 +351,13 @@ TEST_F(TransferFileTest, DownloadTextReturnsTheLinesAndLeavesNothing) {
     EXPECT_EQ(*lines, (QStringList{"first line", "second line", "", "last"}));
     EXPECT_EQ(home.stagingFiles(), QStringList());
     EXPECT_FALSE(update.DownloadText(host.url("missing.txt")).has_value());
+    // Written here in UTF-8 (with its byte order mark) or by the Windows tools in code page 936,
+    // the same text.
+    const QString chinese = QString::fromUtf8("新版本说明");
+    writeFile(root + "utf8.txt", "\xEF\xBB\xBF" + chinese.toUtf8() + "\r\n");
+    writeFile(root + "cp936.txt", zarq::TextCodec::toCp936(chinese) + "\r\n");
+    EXPECT_EQ(update.DownloadText(host.url("utf8.txt")), QStringList{chinese});
+    EXPECT_EQ(update.DownloadText(host.url("cp936.txt")), QStringList{chinese});
 }
 
 TEST_F(TransferFileTest, NameAndHostOfAUrl) {

@@ -291,6 +291,10 @@ public:
     using TAutoUpdate::FCertificateFile;
     using TAutoUpdate::FFileList;
     using TAutoUpdate::FileNameFromURL;
+    using TAutoUpdate::FDeadlineBytesPerSecond;
+    using TAutoUpdate::FDeadlineSeconds;
+    using TAutoUpdate::FMinimumRate;
+    using TAutoUpdate::FRateWindowSeconds;
     using TAutoUpdate::FStallTimeoutSeconds;
     using TAutoUpdate::HostFromURL;
     using TAutoUpdate::TemporaryDirectory;

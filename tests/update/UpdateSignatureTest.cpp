@@ -118,6 +118,9 @@ TEST_F(SignatureVerifyTest, KeysAreReadBlankSeparatedAndOneMalformedKeyRefusesAl
     EXPECT_EQ(two.keys[0].idText(), key.id);
     EXPECT_EQ(two.keys[1].idText(), other.id);
     EXPECT_TRUE(two.describe().contains(key.id + ", " + other.id));
+    // Ids as minisign prints them: the bytes as one little-endian number, no leading zeros.
+    const unsigned char id[] = {0x38, 0x04, 0x8D, 0xD0, 0x4C, 0x3C, 0x51, 0x0C};
+    EXPECT_EQ(zarq::UpdatePublicKey::idText(id), "C513C4CD08D0438");
 
     for (const QByteArray& bad :
          {QByteArray("RWQ*"), key.publicLine.left(40), QByteArray("RUQ") + key.publicLine.mid(3)}) {
