@@ -1,6 +1,5 @@
 #include "platform/TextCodec.h"
 
-
 #include <QList>
 
 #include <algorithm>

@@ -163,8 +163,8 @@ void CurlRequest::extendDeadline() {
         return;
     const CurlSession::Options& o = m_session->options();
     m_deadlineMs += length / o.deadlineBytesPerSecond * 1000;
-    m_deadline.start(int(qMax<qint64>(0, qMin<qint64>(m_deadlineMs - m_started.elapsed(),
-                                                      std::numeric_limits<int>::max()))));
+    m_deadline.start(int(qMax<qint64>(
+        0, qMin<qint64>(m_deadlineMs - m_started.elapsed(), std::numeric_limits<int>::max()))));
 }
 
 void CurlRequest::checkRate() {

@@ -22,7 +22,8 @@ constexpr std::array<quint32, 256> makeCrcTable() {
 
 constexpr std::array<quint32, 256> kCrcTable = makeCrcTable();
 
-quint32 overFile(const QString& path, quint32 (*add)(quint32, const char*, qint64)) {
+quint32 overFile(const QString& path, quint32 (*add)(quint32, const char*, qint64),
+                 const std::function<void()>& between) {
     quint32 value = FileChecksum::kStart;
     // The path comes from the control file: a device such as /dev/zero would never end and a
     // named pipe would block the open, so only a regular file is read.
@@ -33,8 +34,11 @@ quint32 overFile(const QString& path, quint32 (*add)(quint32, const char*, qint6
         return value;
     char block[4096];
     qint64 got = 0;
-    while ((got = file.read(block, sizeof block)) > 0)
+    while ((got = file.read(block, sizeof block)) > 0) {
         value = add(value, block, got);
+        if (between)
+            between();
+    }
     return value;
 }
 
@@ -62,12 +66,12 @@ qint32 FileChecksum::CrcVariantOf(const QByteArray& bytes) {
     return static_cast<qint32>(~addCrcVariant(kStart, bytes.constData(), bytes.size()));
 }
 
-qint32 FileChecksum::ByteSum(const QString& path) {
-    return static_cast<qint32>(overFile(path, &FileChecksum::addBytes));
+qint32 FileChecksum::ByteSum(const QString& path, const std::function<void()>& between) {
+    return static_cast<qint32>(overFile(path, &FileChecksum::addBytes, between));
 }
 
-qint32 FileChecksum::CrcVariant(const QString& path) {
-    return static_cast<qint32>(~overFile(path, &FileChecksum::addCrcVariant));
+qint32 FileChecksum::CrcVariant(const QString& path, const std::function<void()>& between) {
+    return static_cast<qint32>(~overFile(path, &FileChecksum::addCrcVariant, between));
 }
 
 } // namespace zarq

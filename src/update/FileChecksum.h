@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace zarq {
 
 // The two checksums a control file can ask for, over 32-bit unsigned values with wrap-around.
@@ -19,8 +21,9 @@ public:
     static qint32 CrcVariantOf(const QByteArray& bytes);
     // The file read in blocks of 4096 bytes. A file that cannot be read counts as empty: byte
     // sum -1, CRC variant 0.
-    static qint32 ByteSum(const QString& path);
-    static qint32 CrcVariant(const QString& path);
+    // `between`, when given, runs after every block.
+    static qint32 ByteSum(const QString& path, const std::function<void()>& between = {});
+    static qint32 CrcVariant(const QString& path, const std::function<void()>& between = {});
 };
 
 } // namespace zarq

@@ -2,6 +2,7 @@
 
 #include "update/ControlFile.h"
 #include "update/HeadlessUpdateUserInterface.h"
+#include "update/LocalChecksums.h"
 #include "update/TFileDescription.h"
 #include "update/UpdateLog.h"
 #include "update/UpdateTrust.h"
@@ -285,6 +286,10 @@ protected:
     bool FDialed = false;
     bool FFTPDirSet = false;
     ControlFile FControlValues; // the control file of the run, read once it arrived
+    // The local files' checksums of this run (each file read once, the bytes bounded).
+    LocalChecksums FChecksums;
+    // Milliseconds between two looks at the thread's events while a local file is checked.
+    qint64 FChecksumEventIntervalMs = 10;
     // The trust of the current run, and whether its control file was signed by a trusted key;
     // then every fetched file must match its entry's hash.
     UpdateTrust FRunTrust;

@@ -5,7 +5,11 @@
 #include "update/UpdateDate.h"
 #include "update/VersionValue.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
+
+#include <cerrno>
 
 namespace zarq {
 
@@ -32,7 +36,27 @@ bool TAutoUpdate::CheckFile(QString& NewVersion, QString& LocalVersion, int NewC
     if (!QFileInfo::exists(path) && VersionCheck == vcAlways)
         return true;
     if (NewCheckSum != -1) {
-        const qint32 sum = UseCRC32 ? FileChecksum::CrcVariant(path) : FileChecksum::ByteSum(path);
+        // The thread's events run between the blocks of a large file, at most every few
+        // milliseconds (a look costs a poll of every watched socket).
+        QElapsedTimer sinceEvents;
+        sinceEvents.start();
+        const std::optional<qint32> computed =
+            FChecksums.checksum(path, UseCRC32, [this, &sinceEvents] {
+                if (sinceEvents.elapsed() >= FChecksumEventIntervalMs) {
+                    QCoreApplication::processEvents();
+                    sinceEvents.restart();
+                }
+            });
+        if (!computed) {
+            LogCode(976,
+                    QStringLiteral("too much to check: the checksum of %1 would take this run "
+                                   "past %2 bytes of local files")
+                        .arg(path)
+                        .arg(FChecksums.budget()),
+                    EFBIG);
+            return false;
+        }
+        const qint32 sum = *computed;
         Log(944, QStringLiteral("Checksum compare of ") + path + QLatin1Char(':') +
                      QString::number(sum) + QLatin1Char(':') + QString::number(NewCheckSum));
         return sum != NewCheckSum;

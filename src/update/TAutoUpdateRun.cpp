@@ -60,6 +60,7 @@ void TAutoUpdate::RunUpdate(bool changeDirectory) {
     FRememberedDate = false;
     FSignedRun = false;
     FVerifiedFiles.clear();
+    FChecksums.clear();
     Log(963, Version());
 
     if (Connect() != 0)

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace zarq;
@@ -119,6 +120,51 @@ TEST_F(CheckFileTest, AChecksumComparisonIsLoggedInDecimal) {
     ASSERT_EQ(update.messages.size(), 1);
     EXPECT_EQ(update.messages[0].text,
               "Version check : Checksum compare of " + path("abc.txt") + ":293:-5");
+}
+
+TEST_F(CheckFileTest, EachLocalFileIsReadOnceAndTheRunsReadingIsBounded) {
+    // 2,000 entries naming one 64 KiB file: it is read once, not 2,000 times.
+    write("big.bin", QByteArray(64 * 1024, 'x'));
+    QByteArray control = "[files]\ncount=2000\n";
+    for (int i = 1; i <= 2000; ++i)
+        control += "[file" + QByteArray::number(i) + "]\nurl=http://h/f" + QByteArray::number(i) +
+                   "\nlocalversion=" + path("big.bin").toUtf8() + "\nnewchecksum=5\n";
+    update.load(control);
+    ASSERT_EQ(update.ReadFileList(), 2000);
+    EXPECT_EQ(update.FilterFileList(), 0);
+    EXPECT_EQ(update.FFileList.size(), 2000);
+    EXPECT_EQ(update.FChecksums.bytesRead(), 64 * 1024);
+    // A changed file is read again.
+    write("big.bin", QByteArray(64 * 1024 + 1, 'y'));
+    QString newVersion, local = path("big.bin");
+    update.CheckFile(newVersion, local, 5, 0);
+    EXPECT_EQ(update.FChecksums.bytesRead(), 2 * 64 * 1024 + 1);
+
+    // Past the budget the remaining entries fail with the reason, unread.
+    update.FChecksums = zarq::LocalChecksums(100 * 1024);
+    update.messages.clear();
+    local = path("big.bin");
+    EXPECT_TRUE(update.CheckFile(newVersion, local, 5, 0)); // 64 KiB: within
+    write("other.bin", QByteArray(64 * 1024, 'z'));
+    local = path("other.bin");
+    EXPECT_FALSE(update.CheckFile(newVersion, local, 5, 0));
+    ASSERT_NE(update.find(976), nullptr);
+    EXPECT_TRUE(update.find(976)->text.contains("too much to check"))
+        << update.find(976)->text.toStdString();
+    EXPECT_EQ(update.FChecksums.bytesRead(), 64 * 1024 + 1);
+}
+
+TEST_F(CheckFileTest, EventsRunWhileALargeFileIsChecked) {
+    write("large.bin", QByteArray(8 * 1024 * 1024, 'x'));
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(0);
+    update.FChecksumEventIntervalMs = 0; // a look after every block, whatever the machine's speed
+    QString newVersion, local = path("large.bin");
+    update.CheckFile(newVersion, local, 5, 0);
+    // The timer ran while the file was read (2,048 blocks), not once after it.
+    EXPECT_GT(ticks, 100);
 }
 
 TEST_F(CheckFileTest, FilterKeepsWhatIsNewAndLogsEveryEntry) {

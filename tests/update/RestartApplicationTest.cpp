@@ -198,9 +198,9 @@ TEST_F(RestartApplicationTest, EveryPrintableCharacterOfTheParameterTravelsIntac
 }
 
 TEST_F(RestartApplicationTest, AParameterTheCommandLineCannotCarryRefusesTheRestart) {
-    for (const QString& param : {QStringLiteral("x\" \"/tmp/evil/"), QStringLiteral("a\"b"),
-                                 QStringLiteral("line\nbreak"), QStringLiteral("cr\r"),
-                                 QStringLiteral("nul") + QChar(0) + QStringLiteral("x")}) {
+    for (const QString& param :
+         {QStringLiteral("x\" \"/tmp/evil/"), QStringLiteral("a\"b"), QStringLiteral("line\nbreak"),
+          QStringLiteral("cr\r"), QStringLiteral("nul") + QChar(0) + QStringLiteral("x")}) {
         SCOPED_TRACE(param.toStdString());
         update.messages.clear();
         update.FAppParam = param;

@@ -33,6 +33,8 @@ public:
     using TAutoUpdate::FAppParam;
     using TAutoUpdate::FAppUpdate;
     using TAutoUpdate::FCancelled;
+    using TAutoUpdate::FChecksumEventIntervalMs;
+    using TAutoUpdate::FChecksums;
     using TAutoUpdate::FControlFile;
     using TAutoUpdate::FControlValues;
     using TAutoUpdate::FFileList;

@@ -199,8 +199,9 @@ TEST_F(TransferFileTest, AHostThatDripsFailsOnTheRateFloorOrTheDeadline) {
     };
     const Row rows[] = {
         {"under the rate floor", 1, 0, "300", "Transfer too slow: "},
-        {"past the deadline", 0, 1, "40000", "Transfer not finished within its deadline of 1 "
-                                              "seconds"},
+        {"past the deadline", 0, 1, "40000",
+         "Transfer not finished within its deadline of 1 "
+         "seconds"},
     };
     writeFile(root + "slow.bin", patternBytes(200000));
     writeFile(target + "slow.bin", "old");
@@ -215,7 +216,8 @@ TEST_F(TransferFileTest, AHostThatDripsFailsOnTheRateFloorOrTheDeadline) {
         update.messages.clear();
         EXPECT_FALSE(update.TransferFile(host.url("slow.bin"), target));
         ASSERT_NE(update.find(976), nullptr);
-        EXPECT_TRUE(update.find(976)->text.startsWith(row.says)) << update.find(976)->text.toStdString();
+        EXPECT_TRUE(update.find(976)->text.startsWith(row.says))
+            << update.find(976)->text.toStdString();
         EXPECT_EQ(update.find(976)->error, CURLE_OPERATION_TIMEDOUT);
         EXPECT_EQ(readFile(target + "slow.bin"), "old");
         EXPECT_EQ(home.stagingFiles(), QStringList());
@@ -335,8 +337,7 @@ TEST_F(TransferFileTest, ABlankInTheUrlIsSentEscapedAndTheLocalNameKeepsIt) {
     writeFile(root + "my file.txt", "with a blank");
     ASSERT_TRUE(connect());
     update.messages.clear();
-    ASSERT_TRUE(update.TransferFile(host.url("my file.txt"), target))
-        << update.numbers().size();
+    ASSERT_TRUE(update.TransferFile(host.url("my file.txt"), target)) << update.numbers().size();
     EXPECT_EQ(readFile(target + "my file.txt"), "with a blank");
     EXPECT_EQ(host.requestedPaths(), QStringList{"/my%20file.txt"});
     EXPECT_EQ(zarq::CurlRequest::escapedUrl("http://h/a b\"<>|^`{}\x7f\xc4\xe3%41?q=1 2"),

@@ -289,10 +289,10 @@ public:
     using TAutoUpdate::FAppUpdate;
     using TAutoUpdate::FCancelled;
     using TAutoUpdate::FCertificateFile;
-    using TAutoUpdate::FFileList;
-    using TAutoUpdate::FileNameFromURL;
     using TAutoUpdate::FDeadlineBytesPerSecond;
     using TAutoUpdate::FDeadlineSeconds;
+    using TAutoUpdate::FFileList;
+    using TAutoUpdate::FileNameFromURL;
     using TAutoUpdate::FMinimumRate;
     using TAutoUpdate::FRateWindowSeconds;
     using TAutoUpdate::FStallTimeoutSeconds;
