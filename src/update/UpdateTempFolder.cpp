@@ -1,5 +1,6 @@
 #include "update/UpdateTempFolder.h"
 
+#include "platform/FolderChain.h"
 #include "platform/PrivateFolder.h"
 
 #include <QByteArray>
@@ -29,36 +30,11 @@ QString UpdateTempFolder::path() {
 
 QString UpdateTempFolder::ensure(QString* error) {
     const QString folder = path();
-    const QByteArray native = QFile::encodeName(folder.chopped(1));
-    // Each missing part is made private; parts that exist are left as they are.
-    QString sofar;
-    for (const QString& part : folder.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        sofar += QLatin1Char('/') + part;
-        if (::mkdir(QFile::encodeName(sofar).constData(), 0700) != 0 && errno != EEXIST) {
-            *error = QStringLiteral("cannot create %1: %2").arg(sofar, errnoText(errno));
-            return QString();
-        }
-    }
-    struct stat st {};
-    if (::lstat(native.constData(), &st) != 0) {
-        *error = QStringLiteral("cannot read %1: %2").arg(folder, errnoText(errno));
-        return QString();
-    }
-    if (S_ISLNK(st.st_mode)) {
-        *error = QStringLiteral("%1 is a symbolic link; refused").arg(folder);
-        return QString();
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        *error = QStringLiteral("%1 is not a folder; refused").arg(folder);
-        return QString();
-    }
-    if (st.st_uid != ::geteuid()) {
-        *error = QStringLiteral("%1 belongs to another user; refused").arg(folder);
-        return QString();
-    }
-    // Ours but readable by others (made by hand, say): close it before anything goes in.
-    if ((st.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0) {
-        *error = QStringLiteral("cannot make %1 private: %2").arg(folder, errnoText(errno));
+    // The whole way down is checked, not just the last folder: whoever could write a folder
+    // above it could swap the staging folder for one of theirs once the updater is written.
+    if (const QString why = FolderChain::check(folder.chopped(1), FolderChain::Mode::Create);
+        !why.isEmpty()) {
+        *error = why + QStringLiteral("; refused");
         return QString();
     }
     error->clear();

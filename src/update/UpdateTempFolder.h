@@ -7,8 +7,9 @@ namespace zarq {
 // The update's private temporary folder: $XDG_CACHE_HOME/tervan/tmp (~/.cache/tervan/tmp when
 // XDG_CACHE_HOME is unset or not absolute). The update writes files there that the program
 // later runs or puts in place, so it is never the shared /tmp, whose predictable names another
-// local user could plant or redirect: the folder is created with mode 0700 and refused when it
-// is a symbolic link, not a folder, or owned by someone else.
+// local user could plant or redirect: the folder is created with mode 0700, and refused when
+// any folder on its way from "/" is a link, another user's, or writable by others (see
+// FolderChain).
 class UpdateTempFolder {
 public:
     // The folder's path with a trailing "/", whether or not it exists.

@@ -1,5 +1,6 @@
 #include "updater/UpdaterRun.h"
 
+#include "platform/FolderChain.h"
 #include "platform/ProcessStart.h"
 #include "platform/ProcessWait.h"
 #include "updater/ComponentPlacer.h"
@@ -45,10 +46,19 @@ int UpdaterRun::run(const QStringList& args) {
 
     ComponentPlacer placer(log, current, UpdaterFolders::privateTemporary(), p->application);
     placer.sleep = sleep;
-    // No staging folder, no components: an empty one would mean the file system's root.
+    // No staging folder, no components: an empty one would mean the file system's root. The
+    // folder came as a parameter, checked by the program well before this moment; whoever
+    // could have swapped it since must find it refused now, before anything is copied. The
+    // old program then simply comes back.
     if (!p->stagingFolder.isEmpty()) {
-        for (const QString& name : p->components)
-            placer.place(name, withSlash(p->stagingFolder), withSlash(current));
+        const QString why = FolderChain::check(p->stagingFolder, FolderChain::Mode::Existing);
+        if (!why.isEmpty()) {
+            log.line(QStringLiteral("Upd refused folder : ") + p->stagingFolder +
+                     QStringLiteral(" (") + why + QLatin1Char(')'));
+        } else {
+            for (const QString& name : p->components)
+                placer.place(name, withSlash(p->stagingFolder), withSlash(current));
+        }
     }
 
     if (!p->restarts())

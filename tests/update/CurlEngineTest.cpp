@@ -8,7 +8,9 @@
 
 #include <QTimer>
 
+#include <QFileInfo>
 #include <arpa/inet.h>
+#include <functional>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -277,6 +279,54 @@ TEST(UpdateTempFolderTest, ASymbolicLinkOrAFileInItsPlaceIsRefused) {
     writeFile(home.path() + "/cache/tervan/tmp", "a file");
     EXPECT_EQ(UpdateTempFolder::ensure(&error), QString());
     EXPECT_TRUE(error.contains("not a folder")) << error.toStdString();
+}
+
+TEST(UpdateTempFolderTest, EveryFolderOnTheWayFromTheRootIsChecked) {
+    // Whoever may write a folder above the staging folder can swap the staging folder.
+    struct Row {
+        const char* name;
+        std::function<void(const QString& home)> arrange;
+        const char* why;
+    };
+    const Row rows[] = {
+        {"a parent others may write",
+         [](const QString& h) {
+             QDir().mkpath(h + "/cache");
+             ::chmod(QFile::encodeName(h + "/cache").constData(), 0777);
+         },
+         "/cache can be written by other users (mode 0777)"},
+        {"a parent its group may write",
+         [](const QString& h) {
+             QDir().mkpath(h + "/cache/tervan");
+             ::chmod(QFile::encodeName(h + "/cache/tervan").constData(), 0775);
+         },
+         "/cache/tervan can be written by other users (mode 0775)"},
+        {"a linked cache folder",
+         [](const QString& h) {
+             QDir().mkpath(h + "/real-cache");
+             QFile::link(h + "/real-cache", h + "/cache");
+         },
+         "/cache is a symbolic link or not a folder"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempHome home;
+        row.arrange(home.path());
+        QString error;
+        EXPECT_EQ(UpdateTempFolder::ensure(&error), QString());
+        EXPECT_TRUE(error.contains(home.path() + row.why)) << error.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(home.path() + "/cache/tervan/tmp"));
+    }
+    // A folder of another user on the way (root can make one).
+    if (::geteuid() == 0) {
+        TempHome home;
+        QDir().mkpath(home.path() + "/cache");
+        ASSERT_EQ(::chown(QFile::encodeName(home.path() + "/cache").constData(), 65534, 65534), 0);
+        QString error;
+        EXPECT_EQ(UpdateTempFolder::ensure(&error), QString());
+        EXPECT_TRUE(error.contains("/cache belongs to another user (uid 65534)"))
+            << error.toStdString();
+    }
 }
 
 TEST(UpdateTempFolderTest, AFolderOfAnotherUserIsRefused) {

@@ -61,6 +61,18 @@ TEST_F(RunEndToEndTest, AMissingControlFileLogs925AndNothingElseHappens) {
     EXPECT_EQ(successes, 0);
 }
 
+TEST_F(RunEndToEndTest, ARefusedStagingFolderSaysWhyAndFetchesNothing) {
+    serveControlFile("[files]\r\ncount=0\r\n");
+    QDir().mkpath(home.path() + "/cache");
+    ASSERT_EQ(::chmod(QFile::encodeName(home.path() + "/cache").constData(), 0777), 0);
+    update.RunUpdate(false);
+    EXPECT_EQ(update.numbers(),
+              (kStart.mid(0, kStart.size() - 1) + QList<int>{976, 925, 949, 949}));
+    EXPECT_TRUE(update.find(976)->text.contains("/cache can be written by other users"))
+        << update.find(976)->text.toStdString();
+    EXPECT_TRUE(host.requestedPaths().isEmpty());
+}
+
 TEST_F(RunEndToEndTest, A404OnAListedFileIs916And946AndNoRestart) {
     serveControlFile("[files]\r\ncount=2\r\n[file1]\r\nurl=" + host.url("zarq").toUtf8() +
                      "\r\n[file2]\r\nurl=" + host.url("readme.txt").toUtf8() +

@@ -27,6 +27,8 @@ protected:
         staging = home.path() + QStringLiteral("/.cache/tervan/tmp/");
         QDir().mkpath(app);
         QDir().mkpath(staging);
+        // As the program makes it: the user's alone.
+        ::chmod(QFile::encodeName(staging).constData(), 0700);
         probe = readFile(QStringLiteral(ZARQ_PROCESS_PROBE));
         writeFile(app + QStringLiteral("/zarq"), probe);
         ::chmod(QFile::encodeName(app + QStringLiteral("/zarq")).constData(), 0755);
@@ -117,6 +119,70 @@ TEST_F(UpdaterProgramTest, WaitsForTheProgramPlacesItsFilesAndStartsItAgain) {
          it.hasNext();)
         EXPECT_FALSE(it.next().endsWith(QLatin1String("pwned"))) << it.filePath().toStdString();
     EXPECT_FALSE(QFile::exists(app + QStringLiteral("/pwned2")));
+}
+
+TEST_F(UpdaterProgramTest, AStagingFolderOthersCouldHaveSwappedIsRefusedAndTheOldProgramReturns) {
+    // A folder open to others, or any folder above it that others may write, or a link on the
+    // way: another user could have put their files in its place after the program checked it.
+    struct Row {
+        const char* name;
+        std::function<QString(const QString& home)> arrange; // the staging folder to pass
+        const char* why;
+    };
+    const Row rows[] = {
+        {"open to others",
+         [](const QString&) {
+             return QString(); // the fixture's folder, opened below
+         },
+         "is open to other users (mode 0755, not 0700)"},
+        {"a parent others may write",
+         [](const QString& h) {
+             QDir().mkpath(h + "/shared/tmp");
+             ::chmod(QFile::encodeName(h + "/shared").constData(), 0777);
+             ::chmod(QFile::encodeName(h + "/shared/tmp").constData(), 0700);
+             return h + "/shared/tmp/";
+         },
+         "/shared can be written by other users (mode 0777)"},
+        {"a link on the way",
+         [](const QString& h) {
+             QDir().mkpath(h + "/real/tmp");
+             ::chmod(QFile::encodeName(h + "/real/tmp").constData(), 0700);
+             QFile::link(h + "/real", h + "/linked");
+             return h + "/linked/tmp/";
+         },
+         "/linked is a symbolic link or not a folder"},
+    };
+    const QString program = app + QStringLiteral("/zarq");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QString folder = row.arrange(home.path());
+        if (folder.isEmpty()) {
+            folder = staging;
+            ::chmod(QFile::encodeName(staging).constData(), 0755);
+        } else {
+            writeFile(folder + QStringLiteral("zarq_NEW"), "foreign program");
+        }
+        QFile::remove(home.path() + QStringLiteral("/UPDATE.LOG"));
+        QFile::remove(probeOut);
+        writeFile(home.path() + QStringLiteral("/UPDATER.INI"),
+                  "[CONFIG]\r\nLOGFILENAME=UPDATE.LOG\r\n");
+        if (parent.state() == QProcess::NotRunning) {
+            parent.start(QStringLiteral("cat"), {});
+            ASSERT_TRUE(parent.waitForStarted(10000));
+        }
+        startUpdater(QStringLiteral("%1 L \"%2\" \" \" \"%3\" zarq_NEW")
+                         .arg(parent.processId())
+                         .arg(program, folder));
+        endParentAndUpdater();
+        EXPECT_EQ(readFile(program), probe); // nothing copied
+        const QStringList log = updaterLogTexts(home.path() + QStringLiteral("/UPDATE.LOG"));
+        ASSERT_GE(log.size(), 3);
+        EXPECT_TRUE(log[2].startsWith("Upd refused folder : " + folder + " ("))
+            << log[2].toStdString();
+        EXPECT_TRUE(log[2].contains(QLatin1String(row.why))) << log[2].toStdString();
+        // The old program comes back.
+        ASSERT_TRUE(waitFor([&] { return probeReport().contains(QStringLiteral("end")); }));
+    }
 }
 
 TEST_F(UpdaterProgramTest, AParameterTravelsAsOneArgumentAndXWritesNoLog) {
