@@ -107,4 +107,16 @@ int ReplacingFile::modeOf(const QString& path) {
     return static_cast<int>(st.st_mode & 07777);
 }
 
+mode_t ReplacingFile::newFileMode() {
+    mode_t mask = 022;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("Umask:"))
+                mask = mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
+        }
+    }
+    return 0666 & ~mask;
+}
+
 } // namespace zarq

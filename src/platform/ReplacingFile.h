@@ -29,6 +29,9 @@ public:
 
     // The permission bits of an existing file, or -1 when there is none.
     static int modeOf(const QString& path);
+    // The mode a new file of this user gets: 0666 without the process's file-creation mask,
+    // read without changing it (umask() would change it, for a moment, for every thread).
+    static mode_t newFileMode();
 
 private:
     QString m_target;

@@ -8,6 +8,7 @@
 #include "update/UpdateMessages.h"
 #include "update/UpdateTempFolder.h"
 
+#include "platform/ReplacingFile.h"
 #include "platform/TextCodec.h"
 
 #include <QCoreApplication>
@@ -51,19 +52,6 @@ bool writeAll(int fd, const char* data, qint64 size) {
         size -= n;
     }
     return true;
-}
-
-// The process's file-creation mask, read without changing it (umask() would, for a moment,
-// for every thread).
-mode_t currentUmask() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("Umask:"))
-                return mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
-        }
-    }
-    return 022;
 }
 
 // The path of a URL's resource on an FTP server: the URL's path without the scheme and host,
@@ -368,7 +356,7 @@ bool TAutoUpdate::PlaceDownload(const QString& temporary, const QString& target)
         mode = (old.st_mode & 07777) | S_IWUSR;
     else if (!existed &&
              QFileInfo(target).absolutePath() + QLatin1Char('/') != UpdateTempFolder::path())
-        mode = 0666 & ~currentUmask();
+        mode = ReplacingFile::newFileMode();
     ::chmod(from.constData(), mode);
 
     // rename() replaces the old target in one step, so there is no moment without a file and

@@ -110,11 +110,22 @@ void ComponentPlacer::list(const QString& name, const QString& staging, int dept
         m_log.line(QStringLiteral("Upd inf nested too deeply: ") + staging + name);
         return;
     }
-    const IniText ini = IniText::load(staging + name);
-    const int count =
-        qMin(ini.integer(QStringLiteral("FILES"), QStringLiteral("COUNT"), 0), kMaxListEntries);
+    bool tooLarge = false;
+    const IniText ini = IniText::load(staging + name, &tooLarge);
+    if (tooLarge) {
+        m_log.line(QStringLiteral("Upd inf file too large: ") + staging + name);
+        return;
+    }
+    // The entries of all the lists of one restart together stay within the bound of one list,
+    // so nested lists cannot multiply the work while the program is down.
+    const int count = qMin(ini.integer(QStringLiteral("FILES"), QStringLiteral("COUNT"), 0),
+                           kMaxListEntries - m_listEntries);
     const QString app = QFileInfo(m_applicationFolder).absoluteFilePath();
     m_openLists.append(path);
+    if (count > 0)
+        m_listEntries += count;
+    else if (m_listEntries >= kMaxListEntries)
+        m_log.line(QStringLiteral("Upd inf too many entries: ") + staging + name);
     for (int i = 1; i <= count; ++i) {
         QString file =
             ini.value(QStringLiteral("FILES"), QStringLiteral("FILE%1").arg(i)).left(128);
@@ -197,8 +208,9 @@ unsigned ComponentPlacer::modeFor(const QString& target, const QString& source) 
     const int existing = ReplacingFile::modeOf(target);
     if (existing >= 0)
         return static_cast<unsigned>(existing);
-    const int staged = ReplacingFile::modeOf(source);
-    unsigned mode = staged >= 0 ? static_cast<unsigned>(staged) & 0777 : 0644;
+    // A new file gets the user's usual mode, as one the program placed itself does; the staged
+    // file's 0600 is the staging folder's privacy, not the file's.
+    unsigned mode = ReplacingFile::newFileMode();
     if (isProgram(target, source))
         mode |= S_IXUSR;
     return mode;

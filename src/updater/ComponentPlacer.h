@@ -49,6 +49,8 @@ private:
     QString m_restartProgram;
     // The list files being read, outermost first (canonical paths).
     QStringList m_openLists;
+    // The entries taken from list files so far in this restart.
+    int m_listEntries = 0;
 };
 
 } // namespace zarq

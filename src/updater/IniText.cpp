@@ -20,12 +20,23 @@ QString unquoted(const QString& value) {
 
 } // namespace
 
-IniText IniText::load(const QString& path) {
+IniText IniText::load(const QString& path, bool* tooLarge) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const bool large = file.size() > kMaxBytes;
+    if (tooLarge)
+        *tooLarge = large;
+    if (large || !file.open(QIODevice::ReadOnly))
         return {};
-    return parse(file.readAll());
+    return parse(file.read(kMaxBytes + 1));
 }
+
+namespace {
+
+QString indexKey(const QString& section, const QString& key) {
+    return section.toUpper() + QLatin1Char('\n') + key.toUpper();
+}
+
+} // namespace
 
 IniText IniText::parse(const QByteArray& bytes) {
     IniText ini;
@@ -43,20 +54,17 @@ IniText IniText::parse(const QByteArray& bytes) {
         const qsizetype eq = line.indexOf(QLatin1Char('='));
         if (eq <= 0)
             continue;
-        ini.m_entries.append(
-            {section, line.left(eq).trimmed(), unquoted(line.mid(eq + 1).trimmed())});
+        // The first of repeated keys counts, as the profile functions find it first.
+        const QString key = indexKey(section, line.left(eq).trimmed());
+        if (!ini.m_values.contains(key))
+            ini.m_values.insert(key, unquoted(line.mid(eq + 1).trimmed()));
     }
     return ini;
 }
 
 QString IniText::value(const QString& section, const QString& key,
                        const QString& defaultValue) const {
-    for (const Entry& e : m_entries) {
-        if (e.section.compare(section, Qt::CaseInsensitive) == 0 &&
-            e.key.compare(key, Qt::CaseInsensitive) == 0)
-            return e.value;
-    }
-    return defaultValue;
+    return m_values.value(indexKey(section, key), defaultValue);
 }
 
 int IniText::integer(const QString& section, const QString& key, int defaultValue) const {

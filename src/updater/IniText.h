@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QList>
+#include <QHash>
 #include <QString>
 
 namespace zarq {
@@ -12,7 +12,12 @@ namespace zarq {
 // (list files written for the Windows client).
 class IniText {
 public:
-    static IniText load(const QString& path);
+    // The largest file read: a list file names a few files; a huge one would only cost time and
+    // memory while the program is not running.
+    static constexpr qint64 kMaxBytes = 1024 * 1024;
+
+    // An unreadable file, or one larger than kMaxBytes, reads as empty; `tooLarge` tells which.
+    static IniText load(const QString& path, bool* tooLarge = nullptr);
     static IniText parse(const QByteArray& bytes);
 
     QString value(const QString& section, const QString& key,
@@ -21,12 +26,9 @@ public:
     int integer(const QString& section, const QString& key, int defaultValue) const;
 
 private:
-    struct Entry {
-        QString section;
-        QString key;
-        QString value;
-    };
-    QList<Entry> m_entries;
+    // "SECTION\nKEY" (upper case) -> the first value; looked up once per key of a list, so a
+    // list of many entries costs time in proportion to its length, not to its square.
+    QHash<QString, QString> m_values;
 };
 
 } // namespace zarq

@@ -227,6 +227,29 @@ TEST(ComponentPlacerTest, AHugeCountStopsAtTheLargestList) {
         << entries.last().toStdString();
 }
 
+TEST(ComponentPlacerTest, TheListsOfOneRestartShareOneBoundAndALargeListIsRefused) {
+    QTemporaryDir root;
+    const QString stage = root.filePath(QStringLiteral("s/"));
+    const QString app = root.filePath(QStringLiteral("a/"));
+    QDir().mkpath(app);
+    // The outer list takes all 65,535 entries: the list it names gets none.
+    writeFile(stage + "outer.inf", "[FILES]\nCOUNT=65535\nFILE1=inner.inf\nTARGET1={APP}\n");
+    writeFile(stage + "inner.inf", "[FILES]\nCOUNT=65535\nFILE1=a.txt_NEW\nTARGET1={APP}\n");
+    writeFile(stage + "a.txt_NEW", "new a");
+    // Just over 1 MiB: refused unread.
+    writeFile(stage + "large.inf",
+              "[FILES]\nCOUNT=1\nFILE1=a.txt_NEW\nTARGET1={APP}\n;" + QByteArray(1024 * 1024, 'x'));
+    const UpdaterLog log(root.filePath(QStringLiteral("log")), true);
+    ComponentPlacer placer(log, app, root.filePath(QStringLiteral("t")), QString());
+    placer.place("outer.inf", stage, app);
+    placer.place("large.inf", stage, app);
+    const QStringList texts = updaterLogTexts(root.filePath(QStringLiteral("log")));
+    EXPECT_TRUE(texts.contains("Upd inf too many entries: " + stage + "inner.inf"));
+    EXPECT_TRUE(texts.contains("Upd inf file too large: " + stage + "large.inf"));
+    EXPECT_EQ(texts.filter(QStringLiteral("upd inf ")).size(), 65535);
+    EXPECT_FALSE(QFile::exists(app + "a.txt"));
+}
+
 TEST(ComponentPlacerTest, PermissionBits) {
     QTemporaryDir root;
     const QString stage = root.filePath(QStringLiteral("s/"));
@@ -242,18 +265,20 @@ TEST(ComponentPlacerTest, PermissionBits) {
                       "ELF",
                       4),
            0600);                       // an ELF program: executable
-    staged("readme_NEW", "text", 0640); // a new file: the staged bits
+    staged("readme_NEW", "text", 0600); // a new file: the user's usual bits, not the staged
     writeFile(app + "old", "old");
     ::chmod(QFile::encodeName(app + "old").constData(), 0755);
 
     const UpdaterLog log(QString(), false);
     ComponentPlacer placer(log, app, root.filePath(QStringLiteral("t")), app + "zarq");
+    const mode_t before = ::umask(027);
     for (const char* name : {"zarq_NEW", "old_NEW", "tool_NEW", "readme_NEW"})
         placer.place(QLatin1String(name), stage, app);
-    EXPECT_EQ(ReplacingFile::modeOf(app + "zarq"), 0700);
+    ::umask(before);
+    EXPECT_EQ(ReplacingFile::modeOf(app + "zarq"), 0740);
     EXPECT_EQ(ReplacingFile::modeOf(app + "old"), 0755);
     EXPECT_EQ(readFile(app + "old"), QByteArray("replacement"));
-    EXPECT_EQ(ReplacingFile::modeOf(app + "tool"), 0700);
+    EXPECT_EQ(ReplacingFile::modeOf(app + "tool"), 0740);
     EXPECT_EQ(ReplacingFile::modeOf(app + "readme"), 0640);
 }
 
