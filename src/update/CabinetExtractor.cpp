@@ -1,5 +1,7 @@
 #include "update/CabinetExtractor.h"
 
+#include "update/LzExpander.h"
+
 #include "platform/ReplacingFile.h"
 #include "platform/TextCodec.h"
 
@@ -111,13 +113,21 @@ void setStamp(const QString& path, const mscabd_file* file) {
 
 } // namespace
 
-int ExtractCabinet(const QString& cabinetPath, const QString& destination, QStringList* refused) {
+int ExtractCabinet(const QString& cabinetPath, const QString& destination, QStringList* refused,
+                   qint64 budget) {
     QFile probe(cabinetPath);
     if (!probe.open(QIODevice::ReadOnly))
         return -1;
     probe.close();
     Cabinet cabinet;
     if (!cabinet.open(cabinetPath))
+        return -1;
+
+    // libmspack writes exactly the length each file declares: their sum bounds the output.
+    qint64 total = 0;
+    for (mscabd_file* file = cabinet.files(); file; file = file->next)
+        total += qint64(file->length);
+    if (total > LzExpander::expansionLimit(QFileInfo(cabinetPath).size(), budget))
         return -1;
 
     const QString dest = destination.isEmpty() ? QStringLiteral(".") : destination;

@@ -12,7 +12,9 @@ namespace zarq {
 // inside it) is refused: nothing is written outside, the entry is skipped and its name added to
 // `*refused`. Returns 0 on success, -1 when the file is no cabinet, cannot be read, or a file
 // of it cannot be written (files extracted before stay).
+// A cabinet whose files together would be longer than LzExpander::expansionLimit(its size,
+// `budget`) is refused whole, before anything is written (-1).
 int ExtractCabinet(const QString& cabinetPath, const QString& destination,
-                   QStringList* refused = nullptr);
+                   QStringList* refused = nullptr, qint64 budget = qint64(1024) * 1024 * 1024);
 
 } // namespace zarq

@@ -74,8 +74,13 @@ QString LzExpander::expandedName(const QString& path) {
     return expanded;
 }
 
-bool LzExpander::expandTo(const QString& source, const QString& target, mode_t mode,
-                          QString* error) {
+qint64 LzExpander::expansionLimit(qint64 packedSize, qint64 budget) {
+    const qint64 byRatio = qMax<qint64>(qint64(1024) * 1024, 100 * qMax<qint64>(0, packedSize));
+    return qMin(qMin(byRatio, kMaxExpanded), qMax<qint64>(0, budget));
+}
+
+bool LzExpander::expandTo(const QString& source, const QString& target, mode_t mode, QString* error,
+                          qint64 budget) {
     if (!QFileInfo(source).isFile())
         return fail(error, QStringLiteral("no such file: %1").arg(source));
     Szdd szdd;
@@ -84,6 +89,12 @@ bool LzExpander::expandTo(const QString& source, const QString& target, mode_t m
             return true;
         return ReplacingFile::copy(source, target, mode, error);
     }
+    const qint64 limit = expansionLimit(QFileInfo(source).size(), budget);
+    if (qint64(szdd.header()->length) > limit)
+        return fail(error, QStringLiteral("%1 would expand to %2 bytes, more than the %3 allowed")
+                               .arg(source)
+                               .arg(qint64(szdd.header()->length))
+                               .arg(limit));
     ReplacingFile out(target);
     if (!out.open(error))
         return false;
@@ -95,12 +106,12 @@ bool LzExpander::expandTo(const QString& source, const QString& target, mode_t m
     return out.commit(mode, error);
 }
 
-QString ExpandLZFile(const QString& path, mode_t mode) {
+QString ExpandLZFile(const QString& path, mode_t mode, qint64 budget) {
     const QFileInfo info(path);
     if (!LzExpander::isCompressed(path))
         return info.isFile() ? path : QString();
     const QString target = info.absolutePath() + QLatin1Char('/') + LzExpander::expandedName(path);
-    if (!LzExpander::expandTo(path, target, mode))
+    if (!LzExpander::expandTo(path, target, mode, nullptr, budget))
         return {};
     if (QFileInfo(target).absoluteFilePath() != info.absoluteFilePath())
         QFile::remove(path);

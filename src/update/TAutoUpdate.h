@@ -216,6 +216,10 @@ protected:
     // The private staging folder with a trailing "/"; empty when it cannot be made safely (the
     // reason is then the pending system error, see LogSystemError).
     QString TemporaryDirectory();
+    // Removes what earlier runs left in the staging folder (entries without a target folder,
+    // components of a restart that never came): regular files older than this program's first
+    // run and untouched for 10 minutes, never the updater.
+    void RemoveStaleStagedFiles();
 
     // The open transfer engine of a run (FInternet, a CurlSession) and the connection used for
     // requests (FConnection, the same engine once usable); empty outside Connect..Disconnect.
@@ -243,6 +247,15 @@ protected:
     static constexpr qint64 kFileLimit = qint64(256) * 1024 * 1024;
     static constexpr qint64 kTextLimit = qint64(1024) * 1024;
     qint64 FTransferLimit = kFileLimit;
+    // The most one run may bring to the disk (transfers and what it unpacks), and what it has
+    // brought so far; and the free space a transfer must leave on its file system (-1: 5% of
+    // it, at most 256 MiB). Test hooks.
+    static constexpr qint64 kRunLimit = qint64(1024) * 1024 * 1024;
+    qint64 FRunByteLimit = kRunLimit;
+    qint64 FRunBytes = 0;
+    qint64 FFreeSpaceReserve = -1;
+    // The bytes the free-space rule keeps on the file system of `fd`.
+    qint64 FreeSpaceReserve(int fd) const;
     // TransferFile with FTransferLimit at `limit` and FExpectedSha256 at `sha256` for its length.
     bool TransferLimited(const QString& URL, const QString& Directory, qint64 limit,
                          const QByteArray& sha256 = QByteArray());

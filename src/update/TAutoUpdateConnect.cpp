@@ -8,7 +8,10 @@
 
 #include "platform/TextCodec.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -131,6 +134,26 @@ void TAutoUpdate::LogSystemError() {
     LogCode(976, text, FLastErrorCode);
     if (!OnStatus && UpdateUpdate != auuSilent)
         UserInterface().ShowError(text);
+}
+
+void TAutoUpdate::RemoveStaleStagedFiles() {
+    // Taken at the first run of the process: files staged before it belong to earlier runs.
+    static const QDateTime firstRun = QDateTime::currentDateTime();
+    if (!QFileInfo(UpdateTempFolder::path()).isDir())
+        return;
+    const QString folder = TemporaryDirectory(); // the whole way checked before anything goes
+    if (folder.isEmpty())
+        return;
+    const QDateTime quiet = QDateTime::currentDateTime().addSecs(-600);
+    const QDateTime before = qMin(firstRun, quiet);
+    for (const QFileInfo& file :
+         QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks)) {
+        const QString name = file.fileName();
+        if (name == QLatin1String("updater.exe") || name == QLatin1String("updater.ex_"))
+            continue;
+        if (file.lastModified() < before)
+            QFile::remove(file.absoluteFilePath());
+    }
 }
 
 QString TAutoUpdate::TemporaryDirectory() {

@@ -110,11 +110,11 @@ void TAutoUpdate::UnpackEntry(const TFileDescription& entry, const QString& name
         // An LZ file is expanded in the current folder under the name its header records.
         if (placed != name && !QFile::rename(placed, name))
             return;
-        ExpandLZFile(name);
+        ExpandLZFile(name, 0600, FRunByteLimit - FRunBytes);
         if (!KeepIntermediateFiles)
             QFile::remove(name);
     } else if (ExtractCAB && entry.Compressed) {
-        if (ExtractCabinet(placed, entry.TargetDir) != 0)
+        if (ExtractCabinet(placed, entry.TargetDir, nullptr, FRunByteLimit - FRunBytes) != 0)
             Log(947, placed);
         else if (!KeepIntermediateFiles)
             QFile::remove(placed);

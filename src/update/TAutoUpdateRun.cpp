@@ -61,6 +61,8 @@ void TAutoUpdate::RunUpdate(bool changeDirectory) {
     FSignedRun = false;
     FVerifiedFiles.clear();
     FChecksums.clear();
+    FRunBytes = 0;
+    RemoveStaleStagedFiles();
     Log(963, Version());
 
     if (Connect() != 0)

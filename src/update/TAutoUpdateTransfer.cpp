@@ -23,6 +23,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace zarq {
@@ -262,6 +263,21 @@ bool TAutoUpdate::StoreDownload(const std::function<qint64(const char**, qint64)
     QByteArray pending;
     pending.reserve(kWriteBatch);
     const auto flush = [&] {
+        // The disk is never filled: what is written must leave the reserve free.
+        struct statvfs fs {};
+        if (::fstatvfs(fd, &fs) == 0) {
+            const qint64 free = qint64(fs.f_bavail) * qint64(fs.f_frsize);
+            const qint64 reserve = FreeSpaceReserve(fd);
+            if (free - pending.size() < reserve) {
+                NoteTransportError(ENOSPC, QStringLiteral("The disk would be left with less than "
+                                                          "%1 bytes free for %2")
+                                               .arg(reserve)
+                                               .arg(QFileInfo(target).fileName()));
+                LogSystemError();
+                pending.resize(0);
+                return false;
+            }
+        }
         const bool ok = writeAll(fd, pending.constData(), pending.size());
         pending.resize(0);
         if (!ok) {
@@ -293,6 +309,15 @@ bool TAutoUpdate::StoreDownload(const std::function<qint64(const char**, qint64)
         // declared length beyond it ends the transfer at its first block.
         if (position + got > FTransferLimit || expectedSize > FTransferLimit) {
             tooLarge();
+            failed = true;
+            break;
+        }
+        if (FRunBytes + position + got > FRunByteLimit) {
+            NoteTransportError(EFBIG, QStringLiteral("Too much for one run: more than %1 bytes "
+                                                     "with %2")
+                                          .arg(FRunByteLimit)
+                                          .arg(QFileInfo(target).fileName()));
+            LogSystemError();
             failed = true;
             break;
         }
@@ -341,7 +366,18 @@ bool TAutoUpdate::StoreDownload(const std::function<qint64(const char**, qint64)
             AppendLogLine(QStringLiteral("Unable to delete file ") + temporary);
         return false;
     }
+    FRunBytes += position;
     return PlaceDownload(temporary, target);
+}
+
+qint64 TAutoUpdate::FreeSpaceReserve(int fd) const {
+    if (FFreeSpaceReserve >= 0)
+        return FFreeSpaceReserve;
+    struct statvfs fs {};
+    if (::fstatvfs(fd, &fs) != 0)
+        return 0;
+    const qint64 size = qint64(fs.f_blocks) * qint64(fs.f_frsize);
+    return qMin(size / 20, qint64(256) * 1024 * 1024);
 }
 
 bool TAutoUpdate::PlaceDownload(const QString& temporary, const QString& target) {

@@ -98,6 +98,15 @@ void ComponentPlacer::copy(const QString& name, const QString& staging,
     QString error;
     if (!ReplacingFile::copy(source, target, modeFor(target, source), &error))
         m_log.line(QStringLiteral("Upd copy error ") + text);
+    else
+        m_placed.insert(source);
+}
+
+void ComponentPlacer::removePlaced() {
+    // Only now: a list may name one staged file for several targets.
+    for (const QString& source : std::as_const(m_placed))
+        QFile::remove(source);
+    m_placed.clear();
 }
 
 void ComponentPlacer::list(const QString& name, const QString& staging, int depth) {
@@ -166,6 +175,8 @@ void ComponentPlacer::cabinet(const QString& name, const QString& staging,
         refuse(entry);
     if (result != 0)
         m_log.line(QStringLiteral("Upd cabextract failed"));
+    else
+        m_placed.insert(staging + name);
 }
 
 void ComponentPlacer::program(const QString& name, const QString& staging,
@@ -192,6 +203,8 @@ void ComponentPlacer::expand(const QString& name, const QString& staging,
     QString error;
     if (!LzExpander::expandTo(source, target, modeFor(target, source), &error))
         m_log.line(QStringLiteral("Upd lzexpand failed : ") + error);
+    else if (QFileInfo(source).absoluteFilePath() != QFileInfo(target).absoluteFilePath())
+        m_placed.insert(source);
 }
 
 bool ComponentPlacer::isProgram(const QString& target, const QString& source) const {

@@ -2,6 +2,7 @@
 
 #include "updater/UpdaterLog.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -31,6 +32,10 @@ public:
     // The pause after a program rule (500 ms); tests may shorten it.
     std::function<void(int ms)> sleep;
 
+    // Removes the staged files that were put in place (copied, expanded or extracted), so that
+    // updates do not pile up in the staging folder.
+    void removePlaced();
+
 private:
     void place(const QString& name, const QString& staging, const QString& destination, int depth);
     void copy(const QString& name, const QString& staging, const QString& destination);
@@ -51,6 +56,7 @@ private:
     QStringList m_openLists;
     // The entries taken from list files so far in this restart.
     int m_listEntries = 0;
+    QSet<QString> m_placed;
 };
 
 } // namespace zarq

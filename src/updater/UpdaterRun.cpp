@@ -58,6 +58,7 @@ int UpdaterRun::run(const QStringList& args) {
         } else {
             for (const QString& name : p->components)
                 placer.place(name, withSlash(p->stagingFolder), withSlash(current));
+            placer.removePlaced();
         }
     }
 

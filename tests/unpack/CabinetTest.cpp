@@ -92,6 +92,19 @@ TEST(CabinetTest, NamesThatLeaveTheDestinationAreRefusedAndNothingIsWrittenOutsi
     EXPECT_EQ(readFile(dest + QStringLiteral("/ok.txt")), QByteArray("fine"));
 }
 
+TEST(CabinetTest, ACabinetLargerThanItsBoundIsRefusedWhole) {
+    QTemporaryDir dir;
+    const QString cab = dir.filePath(QStringLiteral("pack.cab"));
+    writeFile(cab,
+              craftCabinet({{"a.txt", QByteArray(600, 'a')}, {"b.txt", QByteArray(600, 'b')}}));
+    const QString dest = dir.filePath(QStringLiteral("out"));
+    // 1,200 bytes in all: a budget of 1,000 refuses the cabinet before its first file.
+    EXPECT_EQ(ExtractCabinet(cab, dest, nullptr, 1000), -1);
+    EXPECT_EQ(filesBelow(dest), QString());
+    EXPECT_EQ(ExtractCabinet(cab, dest, nullptr, 1200), 0);
+    EXPECT_EQ(readFile(dest + QStringLiteral("/b.txt")), QByteArray(600, 'b'));
+}
+
 TEST(CabinetTest, AFileThatIsNoCabinetFailsAndWritesNothing) {
     QTemporaryDir work;
     const QString notCab = work.filePath(QStringLiteral("plain.cab"));

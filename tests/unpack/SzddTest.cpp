@@ -109,6 +109,40 @@ TEST(ExpandLZFileTest, AFileThatIsNotCompressedStaysIntact) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
+TEST(ExpandLZFileTest, AnExpansionPastItsBoundFailsBeforeWritingAnything) {
+    // The bound: 100 times the packed size, at least 1 MiB, at most 1 GiB and the budget.
+    struct Row {
+        qint64 packed, budget, limit;
+    };
+    const qint64 mib = 1024 * 1024;
+    for (const Row& row :
+         {Row{100, 1024 * mib, mib}, Row{3 * mib, 1024 * mib, 300 * mib},
+          Row{100 * mib, 1024 * mib, 1024 * mib}, Row{3 * mib, 5000, 5000}, Row{3 * mib, -1, 0}})
+        EXPECT_EQ(LzExpander::expansionLimit(row.packed, row.budget), row.limit)
+            << row.packed << " " << row.budget;
+
+    QTemporaryDir dir;
+    const QString packed = dir.filePath(QStringLiteral("data.bi_"));
+    writeFile(packed, SzddWriter::compress(repetitive(20000), 'n'));
+    // A header that claims 2 GiB from a few hundred bytes: refused unread.
+    QByteArray lying = readFile(packed);
+    lying[10] = 0;
+    lying[11] = 0;
+    lying[12] = 0;
+    lying[13] = char(0x80);
+    const QString claims = dir.filePath(QStringLiteral("big.bi_"));
+    writeFile(claims, lying);
+    QString error;
+    EXPECT_FALSE(
+        LzExpander::expandTo(claims, dir.filePath(QStringLiteral("big.bin")), 0644, &error));
+    EXPECT_TRUE(error.contains("would expand to 2147483648 bytes")) << error.toStdString();
+    // Within the ratio but past the run's budget.
+    EXPECT_TRUE(ExpandLZFile(packed, 0600, 10000).isEmpty());
+    EXPECT_TRUE(QFile::exists(packed));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    EXPECT_EQ(ExpandLZFile(packed, 0600, 20000), dir.filePath(QStringLiteral("data.bin")));
+}
+
 TEST(ExpandLZFileTest, ATruncatedFileFailsAndIsKept) {
     QTemporaryDir dir;
     const QString packed = dir.filePath(QStringLiteral("data.bi_"));

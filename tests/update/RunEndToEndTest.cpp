@@ -73,6 +73,22 @@ TEST_F(RunEndToEndTest, ARefusedStagingFolderSaysWhyAndFetchesNothing) {
     EXPECT_TRUE(host.requestedPaths().isEmpty());
 }
 
+TEST_F(RunEndToEndTest, ARunRemovesWhatEarlierRunsLeftStagedButNeverTheUpdater) {
+    serveControlFile("[files]\r\ncount=0\r\n");
+    QDir().mkpath(home.staging());
+    ::chmod(QFile::encodeName(home.staging()).constData(), 0700);
+    const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+    for (const char* name : {"leftover.bin", "zarq_NEW", "updater.exe"}) {
+        writeFile(home.staging() + name, "old");
+        QFile file(home.staging() + name);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(hourAgo, QFileDevice::FileModificationTime));
+    }
+    writeFile(home.staging() + "fresh.bin", "being written by another run");
+    update.RunUpdate(false);
+    EXPECT_EQ(home.stagingFiles(), (QStringList{"fresh.bin", "updater.exe"}));
+}
+
 TEST_F(RunEndToEndTest, A404OnAListedFileIs916And946AndNoRestart) {
     serveControlFile("[files]\r\ncount=2\r\n[file1]\r\nurl=" + host.url("zarq").toUtf8() +
                      "\r\n[file2]\r\nurl=" + host.url("readme.txt").toUtf8() +

@@ -231,6 +231,38 @@ TEST_F(TransferFileTest, AHostThatDripsFailsOnTheRateFloorOrTheDeadline) {
     EXPECT_TRUE(update.TransferFile(host.url("slow.bin"), target));
 }
 
+TEST_F(TransferFileTest, TheDiskBoundsEndATransferCleanly) {
+    writeFile(root + "a.bin", patternBytes(100000));
+    writeFile(root + "b.bin", patternBytes(100000, 9));
+    struct Row {
+        const char* name;
+        std::function<void(ProbeUpdate&)> arrange;
+        const char* says;
+    };
+    const Row rows[] = {
+        {"the free space kept", [](ProbeUpdate& u) { u.FFreeSpaceReserve = qint64(1) << 60; },
+         "The disk would be left with less than 1152921504606846976 bytes free for b.bin"},
+        {"the bytes of one run", [](ProbeUpdate& u) { u.FRunByteLimit = 150000; },
+         "Too much for one run: more than 150000 bytes with b.bin"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        update.FFreeSpaceReserve = -1;
+        update.FRunByteLimit = qint64(1024) * 1024 * 1024;
+        update.FRunBytes = 0;
+        ASSERT_TRUE(connect());
+        ASSERT_TRUE(update.TransferFile(host.url("a.bin"), target));
+        row.arrange(update);
+        writeFile(target + "b.bin", "old");
+        update.messages.clear();
+        EXPECT_FALSE(update.TransferFile(host.url("b.bin"), target));
+        ASSERT_NE(update.find(976), nullptr);
+        EXPECT_EQ(update.find(976)->text, row.says);
+        EXPECT_EQ(readFile(target + "b.bin"), "old");
+        EXPECT_EQ(home.stagingFiles(), QStringList());
+    }
+}
+
 TEST_F(TransferFileTest, AFullDiskFailsCleanlyAndKeepsTheOldTarget) {
     writeFile(root + "big.bin", patternBytes(1024 * 1024));
     writeFile(target + "big.bin", "the old file");

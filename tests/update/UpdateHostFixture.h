@@ -292,9 +292,12 @@ public:
     using TAutoUpdate::FDeadlineBytesPerSecond;
     using TAutoUpdate::FDeadlineSeconds;
     using TAutoUpdate::FFileList;
+    using TAutoUpdate::FFreeSpaceReserve;
     using TAutoUpdate::FileNameFromURL;
     using TAutoUpdate::FMinimumRate;
     using TAutoUpdate::FRateWindowSeconds;
+    using TAutoUpdate::FRunByteLimit;
+    using TAutoUpdate::FRunBytes;
     using TAutoUpdate::FStallTimeoutSeconds;
     using TAutoUpdate::HostFromURL;
     using TAutoUpdate::TemporaryDirectory;

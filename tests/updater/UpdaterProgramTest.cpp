@@ -101,6 +101,8 @@ TEST_F(UpdaterProgramTest, WaitsForTheProgramPlacesItsFilesAndStartsItAgain) {
     EXPECT_TRUE(readFile(program) == newBuild);
     EXPECT_EQ(zarq::ReplacingFile::modeOf(program), 0755);
     EXPECT_EQ(readFile(app + QStringLiteral("/readme.txt")), QByteArray("read me"));
+    // What was put in place is gone from the staging folder.
+    EXPECT_EQ(QDir(staging).entryList(QDir::Files), QStringList());
     EXPECT_EQ(
         updaterLogTexts(home.path() + QStringLiteral("/UPDATE.LOG")),
         (QStringList{"upd v2.0.3.4", "Upd cur dir : " + app,
