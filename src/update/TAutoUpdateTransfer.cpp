@@ -34,7 +34,7 @@ constexpr qint64 kNetworkBlock = 4096;
 constexpr qint64 kFileShareBlock = 16384;
 // Bytes gathered before they are written: one write per many network blocks keeps the system
 // calls off the transfer's path, while progress is still reported per block.
-constexpr qsizetype kWriteBatch = 256 * 1024;
+constexpr qsizetype kWriteBatch = 64 * 1024;
 // Milliseconds between two looks at the thread's other events while data keeps coming.
 constexpr qint64 kEventInterval = 5;
 
