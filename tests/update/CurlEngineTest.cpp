@@ -199,11 +199,9 @@ TEST_F(CurlEngineTest, OtherEventsRunWhileARequestWaits) {
 }
 
 TEST_F(CurlEngineTest, HttpsWithASelfSignedCertificateIsRefusedAndWorksWhenTrusted) {
-    const QString work = home.folder("tls");
-    ASSERT_TRUE(makeSelfSignedCertificate(work));
     writeFile(root + "a.txt", "secret body");
-    UpdateHost tls(work);
-    ASSERT_TRUE(tls.start(root, {"--tls-cert", work + "cert.pem", "--tls-key", work + "key.pem"}));
+    UpdateHost tls(home.folder("tls"));
+    ASSERT_TRUE(tls.startTls(root));
     {
         CurlSession session(options());
         CurlRequest request(session, at(tls.url("a.txt", "https")));
@@ -212,7 +210,7 @@ TEST_F(CurlEngineTest, HttpsWithASelfSignedCertificateIsRefusedAndWorksWhenTrust
     }
     // Trusted as its own authority, the same host works: the refusal was the certificate's.
     CurlSession::Options o = options();
-    o.caInfo = (work + "cert.pem").toUtf8();
+    o.caInfo = tls.certificate().toUtf8();
     CurlSession session(o);
     CurlRequest request(session, at(tls.url("a.txt", "https")));
     ASSERT_TRUE(request.open());

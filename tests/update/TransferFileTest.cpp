@@ -311,11 +311,9 @@ TEST_F(TransferFileTest, TheSystemErrorBoxAppearsOnlyWhenNotSilentAndNoStatusHan
 }
 
 TEST_F(TransferFileTest, HttpsWithAnUntrustedCertificateIsRefused) {
-    const QString work = home.folder("tls");
-    ASSERT_TRUE(makeSelfSignedCertificate(work));
     writeFile(root + "a.txt", "body");
-    UpdateHost tls(work);
-    ASSERT_TRUE(tls.start(root, {"--tls-cert", work + "cert.pem", "--tls-key", work + "key.pem"}));
+    UpdateHost tls(home.folder("tls"));
+    ASSERT_TRUE(tls.startTls(root));
     ASSERT_TRUE(connect());
     update.messages.clear();
     EXPECT_FALSE(update.TransferFile(tls.url("a.txt", "https"), target));
@@ -323,20 +321,18 @@ TEST_F(TransferFileTest, HttpsWithAnUntrustedCertificateIsRefused) {
     EXPECT_EQ(update.find(976)->error, CURLE_PEER_FAILED_VERIFICATION);
     EXPECT_EQ(leftovers(), QStringList());
     // Trusted explicitly, the same host delivers.
-    update.FCertificateFile = (work + "cert.pem").toUtf8();
+    update.FCertificateFile = tls.certificate().toUtf8();
     ASSERT_TRUE(connect());
     EXPECT_TRUE(update.TransferFile(tls.url("a.txt", "https"), target));
     EXPECT_EQ(readFile(target + "a.txt"), "body");
 }
 
 TEST_F(TransferFileTest, ARedirectionFromHttpsToHttpIsRefused) {
-    const QString work = home.folder("tls");
-    ASSERT_TRUE(makeSelfSignedCertificate(work));
     writeFile(root + "a.txt", "body");
-    UpdateHost tls(work);
-    ASSERT_TRUE(tls.start(root, {"--tls-cert", work + "cert.pem", "--tls-key", work + "key.pem"}));
+    UpdateHost tls(home.folder("tls"));
+    ASSERT_TRUE(tls.startTls(root));
     ASSERT_TRUE(tls.control("fault=redirect&path=/a.txt&to=" + host.url("a.txt").toUtf8()));
-    update.FCertificateFile = (work + "cert.pem").toUtf8();
+    update.FCertificateFile = tls.certificate().toUtf8();
     ASSERT_TRUE(connect());
     update.messages.clear();
     EXPECT_FALSE(update.TransferFile(tls.url("a.txt", "https"), target));

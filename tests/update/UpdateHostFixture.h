@@ -147,6 +147,10 @@ public:
         m_tls = extra.contains(QStringLiteral("--tls-cert"));
         return m_process.start(args + extra, m_work + "host.port");
     }
+    // The same host over HTTPS, with a self-signed certificate for 127.0.0.1 made in its work
+    // folder (certificate()).
+    bool startTls(const QString& root);
+    QString certificate() const { return m_work + "cert.pem"; }
     QString url(const QString& path, const QString& scheme = QStringLiteral("http")) const {
         return QStringLiteral("%1://127.0.0.1:%2/%3").arg(scheme).arg(m_process.port).arg(path);
     }
@@ -221,6 +225,11 @@ inline bool makeSelfSignedCertificate(const QString& dir) {
                    "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
                    dir + "key.pem", "-out", dir + "cert.pem"});
     return openssl.waitForFinished(60000) && openssl.exitCode() == 0;
+}
+
+inline bool UpdateHost::startTls(const QString& root) {
+    return makeSelfSignedCertificate(m_work) &&
+           start(root, {"--tls-cert", m_work + "cert.pem", "--tls-key", m_work + "key.pem"});
 }
 
 struct Message {
