@@ -1,10 +1,13 @@
 // The settings file in trouble: corrupt, unreadable, on a full disk, replaced by a link to
 // another user's file. Each row runs the real `zarq --headless` and `zarq --set-login`; each
 // ends with its message and exit status, keeps what was saved and writes nothing beside it.
+// A save traced with strace shows the new file flushed before it replaces the old one.
 
 #include "FaultFixture.h"
 
 #include <QDirIterator>
+#include <QStandardPaths>
+#include <algorithm>
 #include <pwd.h>
 
 using namespace faults;
@@ -272,4 +275,54 @@ TEST_F(SettingsFault, ALinkToAFileOfTheUsersOwnIsReadAndWrittenThrough) {
     // The temporary file of the write went beside the file it replaced, and is gone.
     EXPECT_EQ(QDir(QFileInfo(kept).path()).entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("zarq.reg")});
+}
+
+TEST_F(SettingsFault, ASaveFlushesTheNewFileBeforeItReplacesTheOldOne) {
+    // A power cut right after the rename must find the new settings on disk, not an empty
+    // file under the old name: the new file is flushed before it takes the old one's place.
+    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    if (strace.isEmpty())
+        GTEST_SKIP() << "strace (Debian package strace) is needed to see the save's system calls";
+    ASSERT_EQ(setLogin(env(), "demo123").exitCode, 0); // an old file to replace
+    const QString trace = m_home.work() + QStringLiteral("/save.trace");
+    // -y names the file behind each descriptor: fsync(3</path/.zarq.reg.AbC123>).
+    const Finished f = runToEnd(
+        strace,
+        QStringList{QStringLiteral("-f"), QStringLiteral("-y"), QStringLiteral("-o"), trace,
+                    QStringLiteral("-e"),
+                    QStringLiteral("trace=fsync,fdatasync,rename,renameat,renameat2"), kZarq} +
+            kNewLogin.args,
+        env(), kNewLogin.input);
+    if (f.exitCode != 0 && f.err.contains("ptrace"))
+        GTEST_SKIP() << "strace may not trace here: " << f.err.constData();
+    ASSERT_EQ(f.exitCode, 0) << f.err.constData();
+    EXPECT_TRUE(testfiles::readFile(m_home.settings()).contains("\"loginname\"=\"other\""));
+
+    const QList<QByteArray> lines = testfiles::readFile(trace).split('\n');
+    const QByteArray into = "\", \"" + m_home.settings().toUtf8() + "\"";
+    QStringList flushed; // the files flushed so far, by name
+    QString replacedFrom;
+    for (const QByteArray& line : lines) {
+        const qsizetype call = std::max(line.indexOf("fsync("), line.indexOf("fdatasync("));
+        if (call >= 0 && line.contains("= 0")) {
+            const qsizetype open = line.indexOf('<', call), close = line.indexOf('>', open);
+            if (open > 0 && close > open)
+                flushed << QFileInfo(QString::fromUtf8(line.mid(open + 1, close - open - 1)))
+                               .fileName();
+        }
+        const qsizetype rename = line.indexOf("rename");
+        if (rename >= 0 && line.contains(into) && line.contains("= 0")) {
+            const qsizetype from = line.indexOf('"', rename) + 1;
+            replacedFrom =
+                QFileInfo(QString::fromUtf8(line.mid(from, line.indexOf('"', from) - from)))
+                    .fileName();
+            break;
+        }
+    }
+    ASSERT_TRUE(replacedFrom.startsWith(QStringLiteral(".zarq.reg.")))
+        << "no rename onto the settings file:\n"
+        << testfiles::readFile(trace).constData();
+    EXPECT_TRUE(flushed.contains(replacedFrom))
+        << replacedFrom.toStdString() << " was renamed into place without an fsync before; "
+        << "flushed: " << flushed.join(' ').toStdString();
 }

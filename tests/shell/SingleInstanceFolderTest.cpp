@@ -109,6 +109,12 @@ TEST_F(SingleInstanceFolder, AFolderOthersCouldUseIsRefusedAndTheStartRunsUnguar
              ASSERT_EQ(::chmod(QFile::encodeName(runFolder()).constData(), 0755), 0);
          },
          runFolder() + QStringLiteral(" is open to other users (mode 755, not 700)"), false},
+        {"open to its group",
+         [&] {
+             ASSERT_TRUE(QDir().mkpath(runFolder()));
+             ASSERT_EQ(::chmod(QFile::encodeName(runFolder()).constData(), 0750), 0);
+         },
+         runFolder() + QStringLiteral(" is open to other users (mode 750, not 700)"), false},
         {"another user's",
          [&] {
              ASSERT_TRUE(QDir().mkpath(runFolder()));

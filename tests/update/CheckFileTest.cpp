@@ -14,8 +14,8 @@ using namespace zarq;
 namespace {
 
 // Local files of every kind the decision meets: "abc" (byte sum 293, CRC variant 1821220161,
-// 3 bytes, no version), a Zarq executable of version 1.0.1.0, a missing file and one that
-// cannot be read (a directory stands in, since tests may run as root).
+// 3 bytes, no version), Zarq executables of versions 1.0.1.0 and 1.0.1.5, a missing file and
+// one that cannot be read (a directory stands in, since tests may run as root).
 class CheckFileTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -23,6 +23,9 @@ protected:
         ElfWriter elf(true, false);
         elf.addNote("Zarq", FileVersion::kNoteType, ElfWriter::parts(1, 0, 1, 0, false));
         write("zarq", elf.bytes());
+        ElfWriter build5(true, false);
+        build5.addNote("Zarq", FileVersion::kNoteType, ElfWriter::parts(1, 0, 1, 5, false));
+        write("zarq-build5", build5.bytes());
         QDir().mkpath(path("unreadable"));
     }
     void write(const QString& name, const QByteArray& bytes) {
@@ -78,6 +81,11 @@ TEST_F(CheckFileTest, DecisionTable) {
         {"1.0.1.0", "zarq", -1, 0, vcUpdateOnly, false, false},
         {"1.1", "zarq", -1, 0, vcUpdateOnly, false, true},
         {"0.9.9.9", "zarq", -1, 0, vcAlways, false, false},
+        // an older release or build under the same major.minor is no update: a downgrade
+        {"1.0.0.9", "zarq", -1, 0, vcUpdateOnly, false, false},
+        {"1.0.0.9", "zarq", -1, 0, vcAlways, false, false},
+        {"1.0.1.4", "zarq-build5", -1, 0, vcUpdateOnly, false, false},
+        {"1.0.1.6", "zarq-build5", -1, 0, vcUpdateOnly, false, true},
         {"1.0.1.x", "zarq", -1, 0, vcAlways, false, false},
         {"2.0", "abc.txt", -1, 0, vcUpdateOnly, false, false},
         {"2.0", "abc.txt", -1, 0, vcAlways, false, true},

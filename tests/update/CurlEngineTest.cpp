@@ -250,11 +250,14 @@ TEST(UpdateTempFolderTest, IsMadePrivateUnderTheCacheFolder) {
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
-    // An existing folder readable by others is closed again.
-    ::chmod(QFile::encodeName(folder).constData(), 0755);
-    EXPECT_EQ(UpdateTempFolder::ensure(&error), folder);
-    ::stat(QFile::encodeName(folder).constData(), &st);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // An existing folder open to others or only to its group is closed again.
+    for (const mode_t open : {0755, 0770, 0750, 0707}) {
+        SCOPED_TRACE(open);
+        ::chmod(QFile::encodeName(folder).constData(), open);
+        EXPECT_EQ(UpdateTempFolder::ensure(&error), folder);
+        ::stat(QFile::encodeName(folder).constData(), &st);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+    }
 }
 
 TEST(UpdateTempFolderTest, WithoutXdgCacheHomeTheHomesCacheIsUsed) {

@@ -340,6 +340,46 @@ TEST_F(RestartApplicationTest, CopyTargetsThatCannotBeReplacedRefuseTheRestart) 
     }
 }
 
+TEST_F(RestartApplicationTest, APathHoldingADoubleQuoteRefusesTheRestart) {
+    // The updater takes its command line apart at blanks and double quotes: a quote inside a
+    // path would regroup the parameters, and the updater would restart another program or copy
+    // from another folder.
+    struct Case {
+        const char* what;
+        const char* appFolder;
+        const char* stagingFolder; // null: the private staging folder
+        const char* path;          // the one refused; "%A": the application folder, "%S": staging
+    };
+    const Case cases[] = {
+        {"in the application folder", "say \"hi\"", nullptr, "%Azarq"},
+        {"in the staging folder", "app", "staged \"here\"", "%S"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        useApplicationFolder(c.appFolder);
+        RestartProbe probe;
+        probe.FAppName = "zarq";
+        probe.FAppParam = " ";
+        probe.FAppComps = "zarq_NEW";
+        probe.OnAppRestart = [](zarq::TAutoUpdate*, bool&) { ADD_FAILURE() << "asked"; };
+        QString staging = home.staging();
+        if (c.stagingFolder != nullptr) {
+            staging = home.folder(c.stagingFolder);
+            writeFile(staging + "zarq_NEW", "new program");
+            probe.UseWinTempDir = false;
+            probe.TempDirectory = staging;
+        }
+        probe.RestartApplication();
+        EXPECT_EQ(probe.numbers(), (QList<int>{959, 950}));
+        EXPECT_EQ(probe.textOf(950),
+                  "the path " + QString(c.path).replace("%A", app).replace("%S", staging) +
+                      " holds a double quote, which the updater's command line cannot carry");
+        EXPECT_TRUE(probe.starts.isEmpty());
+        EXPECT_EQ(probe.closes, 0);
+        EXPECT_FALSE(QFile::exists(handOver()));
+    }
+}
+
 TEST_F(RestartApplicationTest, StagedInTempDirectoryTheCopyTargetsAreCheckedToo) {
     // Without the private folder the files are staged in TempDirectory, written without "/".
     const QString staged = home.folder("staged");

@@ -168,6 +168,7 @@ TEST_F(TransferFileTest, NamesThatWouldLeaveTheFolderFailWith917BeforeAnyRequest
         {"a.txt", "sub/a.txt"},
         {"a.txt", ".."},
         {"a.txt", "/"},
+        {"a.txt", QStringLiteral("a.txt") + QChar(0) + QStringLiteral(".sh")},
     };
     writeFile(root + "a.txt", "body");
     ASSERT_TRUE(connect());

@@ -83,6 +83,8 @@ TEST_F(SignatureVerifyTest, EachPartOfTheSignatureFileIsChecked) {
          "not a minisign signature"},
         {"signature line too short", withLine(good, 1, lines[1].left(lines[1].size() - 8)), content,
          "not a minisign signature"},
+        {"signature line with a stray character", withLine(good, 1, lines[1] + "*"), content,
+         "not a minisign signature"},
         {"unknown algorithm", withLine(good, 1, renamed.toBase64()), content,
          "unknown signature algorithm"},
         {"untrusted comment missing", good.mid(good.indexOf('\n') + 1), content,
@@ -123,7 +125,8 @@ TEST_F(SignatureVerifyTest, KeysAreReadBlankSeparatedAndOneMalformedKeyRefusesAl
     EXPECT_EQ(zarq::UpdatePublicKey::idText(id), "C513C4CD08D0438");
 
     for (const QByteArray& bad :
-         {QByteArray("RWQ*"), key.publicLine.left(40), QByteArray("RUQ") + key.publicLine.mid(3)}) {
+         {QByteArray("RWQ*"), key.publicLine.left(40), QByteArray("RUQ") + key.publicLine.mid(3),
+          key.publicLine + "AAAA", key.publicLine + "*"}) {
         SCOPED_TRACE(bad.toStdString());
         const UpdateTrust trust = UpdateTrust::fromKeys(key.publicLine + " " + bad, "SOURCE");
         EXPECT_TRUE(trust.keys.isEmpty());
@@ -326,6 +329,18 @@ TEST_F(SignedRunTest, AnOlderSignedControlFileIsRefusedAfterANewerOne) {
     EXPECT_FALSE(applied());
     // Remembered for that URL in the settings file, beside the other values.
     EXPECT_TRUE(readFile(home.path() + "/config/tervan/zarq.reg").contains("\"1800000000\""));
+    // A newer one moves the mark: the one accepted before it is now a replay.
+    publish(control(), 1800000001);
+    run();
+    EXPECT_EQ(update.find(927), nullptr);
+    EXPECT_TRUE(applied());
+    writeFile(app + "payload.bin", "old payload");
+    publish(control(), 1800000000);
+    run();
+    ASSERT_NE(update.find(927), nullptr);
+    EXPECT_TRUE(reason().contains("older than the last accepted one (1800000001)"))
+        << reason().toStdString();
+    EXPECT_FALSE(applied());
 }
 
 TEST_F(SignedRunTest, AFetchedFileMustMatchItsSignedHash) {

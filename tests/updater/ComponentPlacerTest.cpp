@@ -22,8 +22,8 @@ namespace {
 
 // One placing run: staged files, files already in the application folder, the components
 // listed; then what the application folder holds and what the log says. In the expected log
-// lines "{S}" stands for the staging folder and "{D}" for the application folder (both with
-// their "/").
+// lines "{S}" stands for the staging folder, "{D}" for the application folder and "{T}" for the
+// temporary folder (each with its "/").
 struct PlaceCase {
     const char* name;
     QList<QPair<QString, QByteArray>> staged;
@@ -44,7 +44,10 @@ protected:
         QDir().mkpath(app);
     }
     QString expand(QString text) const {
-        return text.replace(QStringLiteral("{S}"), stage).replace(QStringLiteral("{D}"), app);
+        return text.replace(QStringLiteral("{S}"), stage)
+            .replace(QStringLiteral("{D}"), app)
+            .replace(QStringLiteral("{T}"),
+                     root.filePath(QStringLiteral("tmp")) + QLatin1Char('/'));
     }
     QTemporaryDir root;
     QString stage;
@@ -133,6 +136,21 @@ INSTANTIATE_TEST_SUITE_P(
                    "upd inf 2 : b.txt_NEW /etc", "Upd refused name : b.txt_NEW",
                    "upd inf 3 : ../c.txt_NEW {D}.", "Upd refused name : ../c.txt_NEW",
                    "upd inf 4 : d.txt_NEW sub/../..", "Upd refused name : d.txt_NEW"}},
+        // Folders beside the application and temporary folders whose names merely begin with
+        // theirs ("my app2", "tmp-old") are outside them.
+        PlaceCase{"folders_beside_with_the_same_beginning_are_refused",
+                  {{"pack.INF", "[Files]\r\nCount=2\r\nFile1=a.txt_NEW\r\n"
+                                "Target1={APP}\\..\\my app2\r\nFile2=b.txt_NEW\r\n"
+                                "Target2={TMP}\\..\\tmp-old\r\n"},
+                   {"a.txt_NEW", "a"},
+                   {"b.txt_NEW", "b"}},
+                  {},
+                  {"pack.INF"},
+                  "",
+                  {},
+                  {"Upd inf file: {S}pack.INF", "upd inf 1 : a.txt_NEW {D}./../my app2",
+                   "Upd refused name : a.txt_NEW", "upd inf 2 : b.txt_NEW {T}./../tmp-old",
+                   "Upd refused name : b.txt_NEW"}},
         // The system would end these names at the NUL: the first would run the list itself,
         // the second would place the file in another folder than the one checked.
         PlaceCase{"names_holding_a_nul_are_refused",
@@ -186,6 +204,28 @@ TEST(ComponentPlacerTest, AListFileThatNamesItselfEnds) {
     const QStringList texts = updaterLogTexts(root.filePath(QStringLiteral("log")));
     ASSERT_FALSE(texts.isEmpty());
     EXPECT_EQ(texts.last(), "Upd inf nested too deeply: " + stage + "loop.inf");
+}
+
+TEST(ComponentPlacerTest, AFolderThatLinksElsewhereIsOutsideTheApplicationFolder) {
+    // app/sub is a symbolic link to a folder beside it: by name inside, in fact outside.
+    QTemporaryDir root;
+    const QString stage = root.filePath(QStringLiteral("s/"));
+    const QString app = root.filePath(QStringLiteral("a/"));
+    const QString elsewhere = root.filePath(QStringLiteral("elsewhere"));
+    QDir().mkpath(app);
+    QDir().mkpath(elsewhere);
+    ASSERT_TRUE(QFile::link(elsewhere, app + "sub"));
+    writeFile(stage + "a.txt_NEW", "a");
+    writeFile(stage + "sub/b.txt_NEW", "b");
+    writeFile(stage + "pack.inf", "[FILES]\nCOUNT=1\nFILE1=a.txt_NEW\nTARGET1={APP}\\sub\n");
+    const UpdaterLog log(root.filePath(QStringLiteral("log")), true);
+    ComponentPlacer placer(log, app, root.filePath(QStringLiteral("t")), QString());
+    placer.place("pack.inf", stage, app);      // a list's target folder
+    placer.place("sub/b.txt_NEW", stage, app); // a component's own folder
+    const QStringList texts = updaterLogTexts(root.filePath(QStringLiteral("log")));
+    EXPECT_EQ(texts.filter("Upd refused name : ").join('|'),
+              "Upd refused name : a.txt_NEW|Upd refused name : sub/b.txt_NEW");
+    EXPECT_EQ(filesBelow(elsewhere), QString());
 }
 
 TEST(ComponentPlacerTest, AListIsNotReadAgainInsideItself) {
