@@ -371,9 +371,11 @@ TEST_F(RestartApplicationTest, APathHoldingADoubleQuoteRefusesTheRestart) {
         }
         probe.RestartApplication();
         EXPECT_EQ(probe.numbers(), (QList<int>{959, 950}));
-        EXPECT_EQ(probe.textOf(950),
-                  "the path " + QString(c.path).replace("%A", app).replace("%S", staging) +
-                      " holds a double quote, which the updater's command line cannot carry");
+        EXPECT_EQ(probe.textOf(950), "the path " +
+                                         QString(c.path).replace("%A", app).replace("%S", staging) +
+                                         " holds a double quote, a NUL or a line break, which the "
+                                         "updater's command line cannot "
+                                         "carry");
         EXPECT_TRUE(probe.starts.isEmpty());
         EXPECT_EQ(probe.closes, 0);
         EXPECT_FALSE(QFile::exists(handOver()));
