@@ -18,17 +18,12 @@ bool sodiumReady() {
     return ready;
 }
 
-std::optional<QByteArray> decodeBase64(const QByteArray& text) {
-    QByteArray bytes(text.size(), Qt::Uninitialized);
+bool decodeBase64(const QByteArray& text, unsigned char* out, std::size_t size) {
     std::size_t length = 0;
     const char* end = nullptr;
-    if (sodium_base642bin(reinterpret_cast<unsigned char*>(bytes.data()), std::size_t(bytes.size()),
-                          text.constData(), std::size_t(text.size()), nullptr, &length, &end,
-                          sodium_base64_VARIANT_ORIGINAL) != 0 ||
-        end != text.constData() + text.size())
-        return std::nullopt;
-    bytes.truncate(qsizetype(length));
-    return bytes;
+    return sodium_base642bin(out, size, text.constData(), std::size_t(text.size()), nullptr,
+                             &length, &end, sodium_base64_VARIANT_ORIGINAL) == 0 &&
+           end == text.constData() + text.size() && length == size;
 }
 
 std::optional<UpdatePublicKey> UpdatePublicKey::parse(const QByteArray& base64, QString* error) {
@@ -39,18 +34,16 @@ std::optional<UpdatePublicKey> UpdatePublicKey::parse(const QByteArray& base64, 
     };
     if (!sodiumReady())
         return fail(QStringLiteral("libsodium could not be initialised"));
-    const std::optional<QByteArray> bytes = decodeBase64(base64.trimmed());
-    if (!bytes)
-        return fail(QStringLiteral("\"%1\" is not base64").arg(QString::fromLatin1(base64)));
-    if (std::size_t(bytes->size()) != kKeyBytes)
-        return fail(QStringLiteral("a minisign public key has %1 bytes, this one %2")
-                        .arg(kKeyBytes)
-                        .arg(bytes->size()));
-    if (std::memcmp(bytes->constData(), kAlgorithm, 2) != 0)
+    std::array<unsigned char, kKeyBytes> bytes{};
+    if (!decodeBase64(base64.trimmed(), bytes.data(), bytes.size()))
+        return fail(QStringLiteral("\"%1\" is not the base64 of a %2-byte minisign public key")
+                        .arg(QString::fromLatin1(base64))
+                        .arg(kKeyBytes));
+    if (std::memcmp(bytes.data(), kAlgorithm, 2) != 0)
         return fail(QStringLiteral("not an Ed25519 minisign public key"));
     UpdatePublicKey key;
-    std::memcpy(key.keyId.data(), bytes->constData() + 2, key.keyId.size());
-    std::memcpy(key.key.data(), bytes->constData() + 10, key.key.size());
+    std::memcpy(key.keyId.data(), bytes.data() + 2, key.keyId.size());
+    std::memcpy(key.key.data(), bytes.data() + 10, key.key.size());
     return key;
 }
 

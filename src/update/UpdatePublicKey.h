@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <array>
+#include <cstddef>
 #include <optional>
 
 namespace zarq {
@@ -25,7 +26,8 @@ struct UpdatePublicKey {
 // Makes libsodium ready; false when it cannot be (then nothing can be verified).
 bool sodiumReady();
 
-// The bytes of a base64 text (standard alphabet, padding required); none when it is not one.
-std::optional<QByteArray> decodeBase64(const QByteArray& text);
+// Decodes a base64 text (standard alphabet, padding required) into exactly `size` bytes at
+// `out`; false when it is no base64 or decodes to another length.
+bool decodeBase64(const QByteArray& text, unsigned char* out, std::size_t size);
 
 } // namespace zarq

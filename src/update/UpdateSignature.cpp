@@ -2,6 +2,7 @@
 
 #include <sodium.h>
 
+#include <array>
 #include <cstring>
 
 namespace zarq {
@@ -10,7 +11,7 @@ namespace {
 
 constexpr QByteArrayView kUntrusted = "untrusted comment: ";
 constexpr QByteArrayView kTrusted = "trusted comment: ";
-constexpr qsizetype kSignatureBytes = 2 + 8 + crypto_sign_BYTES;
+constexpr std::size_t kSignatureBytes = 2 + 8 + crypto_sign_BYTES;
 
 QList<QByteArray> linesOf(const QByteArray& file) {
     QList<QByteArray> lines = file.split('\n');
@@ -61,14 +62,15 @@ UpdateSignature::Result UpdateSignature::verify(const QByteArray& content,
     const QList<QByteArray> lines = linesOf(signatureFile);
     if (lines.size() != 4 || !lines[0].startsWith(kUntrusted) || !lines[2].startsWith(kTrusted))
         return fail(QStringLiteral("the signature file is not in minisign's format"));
-    const std::optional<QByteArray> signature = decodeBase64(lines[1]);
-    if (!signature || signature->size() != kSignatureBytes)
+    std::array<unsigned char, kSignatureBytes> signature{};
+    if (!decodeBase64(lines[1], signature.data(), signature.size()))
         return fail(QStringLiteral("the signature line is not a minisign signature"));
-    const auto* sig = reinterpret_cast<const unsigned char*>(signature->constData());
+    const unsigned char* sig = signature.data();
     const bool prehashed = std::memcmp(sig, "ED", 2) == 0;
     if (!prehashed && std::memcmp(sig, "Ed", 2) != 0)
         return fail(QStringLiteral("unknown signature algorithm \"%1\"")
-                        .arg(QString::fromLatin1(signature->left(2).toHex())));
+                        .arg(QString::fromLatin1(
+                            QByteArray(reinterpret_cast<const char*>(sig), 2).toHex())));
     result.keyId = UpdatePublicKey::idText(sig + 2);
     const UpdatePublicKey* key = nullptr;
     QStringList trusted;
@@ -92,12 +94,12 @@ UpdateSignature::Result UpdateSignature::verify(const QByteArray& content,
         return fail(
             QStringLiteral("the signature does not match the file (key %1)").arg(result.keyId));
     const QByteArray comment = lines[2].mid(kTrusted.size());
-    const std::optional<QByteArray> global = decodeBase64(lines[3]);
-    if (!global || global->size() != crypto_sign_BYTES)
+    std::array<unsigned char, crypto_sign_BYTES> global{};
+    if (!decodeBase64(lines[3], global.data(), global.size()))
         return fail(QStringLiteral("the trusted comment's signature line is malformed"));
-    const QByteArray signedComment = signature->mid(10) + comment;
-    if (!verifyDetached(reinterpret_cast<const unsigned char*>(global->constData()), signedComment,
-                        *key))
+    const QByteArray signedComment =
+        QByteArray(reinterpret_cast<const char*>(sig + 10), crypto_sign_BYTES) + comment;
+    if (!verifyDetached(global.data(), signedComment, *key))
         return fail(QStringLiteral("the trusted comment does not match its signature"));
     result.trustedComment = comment;
     result.timestamp = timestampOf(comment);
