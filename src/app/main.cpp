@@ -280,7 +280,7 @@ int main(int argc, char** argv) {
     }
     // A key that cannot be read is the vendor's or the user's mistake: said at every start, and
     // every update refused, rather than quietly running without one.
-    if (const zarq::UpdateTrust trust = zarq::UpdateTrust::load(); !trust.error.isEmpty())
+    if (const zarq::UpdateTrust trust = zarq::UpdateTrust::keysInForce(); !trust.error.isEmpty())
         printErr(trust.refusal());
     if (!configError.isEmpty()) {
         printErr(configError);

@@ -100,9 +100,10 @@ bool TextCodec::isUtf8(const QByteArray& bytes) {
 }
 
 QString TextCodec::fromUtf8OrCp936(const QByteArray& bytes) {
-    if (!isUtf8(bytes))
-        return fromCp936(bytes);
-    return QString::fromUtf8(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes);
+    const QByteArray text = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+    const QString decoded = QString::fromUtf8(text);
+    // The same test as isUtf8, with the decoded text kept.
+    return decoded.toUtf8() == text ? decoded : fromCp936(bytes);
 }
 
 QByteArray TextCodec::trimmed(const QByteArray& bytes) {

@@ -314,10 +314,11 @@ protected:
     // When the command line (whole, or its first word) names a file of FVerifiedFiles, that file
     // gets its owner's execute bit, so the instruction starts it instead of opening it.
     void AllowVerifiedProgram(const QString& commandLine);
-    // Fetches and checks the signature of the control file `url` (already in `directory`)
-    // against the run's trust, and the signature's age against the last one accepted for the
-    // URL. Empty when the control file may be read, else why not.
-    QString VerifyControlFile(const QString& url, const QString& directory);
+    // Fetches and checks the signature of the control file `url` (already in `directory`, its
+    // bytes `content`) against the run's trust, and the signature's age against the last one
+    // accepted for the URL. Empty when the control file may be read, else why not.
+    QString VerifyControlFile(const QString& url, const QString& directory,
+                              const QByteArray& content);
 
 private:
     QString FLogFileName = QStringLiteral("UPDATER.LOG");

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -123,13 +124,18 @@ int TAutoUpdate::GetControlFile() {
     }
     Log(926);
     FControlFile = directory + FileNameFromURL(url);
-    // Not one value of the file is read before it is known who wrote it.
-    if (const QString refusal = VerifyControlFile(url, directory); !refusal.isEmpty()) {
+    // Read once: the bytes whose signature is checked are the bytes that are parsed. Not one
+    // value of the file is read before it is known who wrote it.
+    QFile file(FControlFile);
+    const QByteArray content =
+        file.open(QIODevice::ReadOnly) ? file.read(kTextLimit) : QByteArray();
+    file.close();
+    if (const QString refusal = VerifyControlFile(url, directory, content); !refusal.isEmpty()) {
         LogCode(976, refusal, 0);
         Log(927);
         return 5;
     }
-    FControlValues = ControlFile::fromFile(FControlFile);
+    FControlValues = ControlFile::fromBytes(content);
     int result = 0;
     if (SignatureCheck &&
         FControlValues.ReadString(kUpdate, QStringLiteral("signature")) != Signature) {

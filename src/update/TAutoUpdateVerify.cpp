@@ -26,7 +26,8 @@ std::optional<QByteArray> readSmall(const QString& path, qint64 limit) {
 
 } // namespace
 
-QString TAutoUpdate::VerifyControlFile(const QString& url, const QString& directory) {
+QString TAutoUpdate::VerifyControlFile(const QString& url, const QString& directory,
+                                       const QByteArray& content) {
     if (const QString refusal = FRunTrust.refusal(); !refusal.isEmpty())
         return refusal;
     if (!FRunTrust.checksSignatures())
@@ -39,11 +40,10 @@ QString TAutoUpdate::VerifyControlFile(const QString& url, const QString& direct
     const std::optional<QByteArray> signature =
         readSmall(signaturePath, UpdateSignature::kFileLimit);
     QFile::remove(signaturePath);
-    const std::optional<QByteArray> content = readSmall(FControlFile, kTextLimit);
-    if (!signature || !content)
-        return QStringLiteral("the control file or its signature could not be read");
+    if (!signature)
+        return QStringLiteral("the signature file could not be read");
     const UpdateSignature::Result checked =
-        UpdateSignature::verify(*content, *signature, FRunTrust.keys);
+        UpdateSignature::verify(content, *signature, FRunTrust.keys);
     if (!checked.valid)
         return QStringLiteral("signature refused: ") + checked.reason;
     if (!checked.timestamp)

@@ -47,12 +47,14 @@ UpdateTrust UpdateTrust::fromKeys(const QByteArray& text, const QString& source)
     return trust;
 }
 
+UpdateTrust UpdateTrust::keysInForce() {
+    if (!qgetenv(kKeyVariable).trimmed().isEmpty())
+        return fromKeys(qgetenv(kKeyVariable), QLatin1String(kKeyVariable));
+    return fromKeys(builtInKeys(), QStringLiteral("built in (-DZARQ_UPDATE_PUBLIC_KEY)"));
+}
+
 UpdateTrust UpdateTrust::load(const QString& settingsFile) {
-    UpdateTrust trust;
-    if (qEnvironmentVariableIsSet(kKeyVariable) && !qgetenv(kKeyVariable).trimmed().isEmpty())
-        trust = fromKeys(qgetenv(kKeyVariable), QLatin1String(kKeyVariable));
-    else
-        trust = fromKeys(builtInKeys(), QStringLiteral("built in (-DZARQ_UPDATE_PUBLIC_KEY)"));
+    UpdateTrust trust = keysInForce();
     if (qgetenv(kAllowVariable) == "1") {
         trust.allowUnsigned = true;
         trust.allowSource = QLatin1String(kAllowVariable) + QStringLiteral("=1");

@@ -27,6 +27,9 @@ struct UpdateTrust {
     // The keys of the environment, else the built-in ones; the opt-in from the environment or
     // the settings store `settingsFile` (empty: the user's).
     static UpdateTrust load(const QString& settingsFile = QString());
+    // The keys in force (environment, else built in), without the opt-in: what the program's
+    // start needs to report a malformed key, with no read of the settings store.
+    static UpdateTrust keysInForce();
     // Keys separated by blanks (key rotation); any malformed one makes `error`.
     static UpdateTrust fromKeys(const QByteArray& text, const QString& source);
     // The key text built into the program (empty when none).

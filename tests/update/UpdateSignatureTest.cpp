@@ -320,13 +320,17 @@ TEST_F(SignedRunTest, AnOlderSignedControlFileIsRefusedAfterANewerOne) {
     run();
     EXPECT_EQ(update.find(927), nullptr);
     EXPECT_TRUE(applied());
-    writeFile(app + "payload.bin", "old payload");
-    publish(control(), 1799999999);
-    run();
-    ASSERT_NE(update.find(927), nullptr);
-    EXPECT_TRUE(reason().contains("older than the last accepted one (1800000000)"))
-        << reason().toStdString();
-    EXPECT_FALSE(applied());
+    // A file signed at `timestamp` is refused as older than `last`, and changes nothing.
+    const auto expectRefused = [&](qint64 timestamp, const QString& last) {
+        writeFile(app + "payload.bin", "old payload");
+        publish(control(), timestamp);
+        run();
+        ASSERT_NE(update.find(927), nullptr);
+        EXPECT_TRUE(reason().contains("older than the last accepted one (" + last + ")"))
+            << reason().toStdString();
+        EXPECT_FALSE(applied());
+    };
+    expectRefused(1799999999, "1800000000");
     // Remembered for that URL in the settings file, beside the other values.
     EXPECT_TRUE(readFile(home.path() + "/config/tervan/zarq.reg").contains("\"1800000000\""));
     // A newer one moves the mark: the one accepted before it is now a replay.
@@ -334,13 +338,7 @@ TEST_F(SignedRunTest, AnOlderSignedControlFileIsRefusedAfterANewerOne) {
     run();
     EXPECT_EQ(update.find(927), nullptr);
     EXPECT_TRUE(applied());
-    writeFile(app + "payload.bin", "old payload");
-    publish(control(), 1800000000);
-    run();
-    ASSERT_NE(update.find(927), nullptr);
-    EXPECT_TRUE(reason().contains("older than the last accepted one (1800000001)"))
-        << reason().toStdString();
-    EXPECT_FALSE(applied());
+    expectRefused(1800000000, "1800000001");
 }
 
 TEST_F(SignedRunTest, AFetchedFileMustMatchItsSignedHash) {
